@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what building and testing Gleanwell needs on Debian 12, and nothing
+# when it is all there already. Safe to run again; needs root (or sudo).
+set -euo pipefail
+
+need_root() {
+  if [ "$(id -u)" -ne 0 ]; then
+    exec sudo -E "$0" "$@"
+  fi
+}
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
+  g++-mingw-w64-i686-posix
+  wine wine32:i386 wine64
+  xvfb xauth x11-apps imagemagick
+  googletest zlib1g-dev python3
+  unzip zip 7zip libarchive-tools
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+need_root "$@"
+echo "deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
