@@ -1,4 +1,4 @@
-#include "center_on_owner.h"
+#include "app/center_on_owner.h"
 
 void CenterOnOwner(HWND window, HWND centreOn) {
     const LONG style = GetWindowLongA(window, GWL_STYLE);

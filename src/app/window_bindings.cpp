@@ -1,4 +1,4 @@
-#include "window_bindings.h"
+#include "app/window_bindings.h"
 
 namespace {
 WindowBindings* processBindings = nullptr;

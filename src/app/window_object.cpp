@@ -1,4 +1,4 @@
-#include "window_object.h"
+#include "app/window_object.h"
 
 namespace {
 // The property that leads from a bound window to its object.

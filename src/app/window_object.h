@@ -4,7 +4,7 @@
 // through the pending WindowBinding stack; an existing control is subclassed.
 #include <windows.h>
 
-#include "window_bindings.h"
+#include "app/window_bindings.h"
 
 // The common base. The object keeps its window handle; after binding, a
 // window property leads from the handle back to the object.
