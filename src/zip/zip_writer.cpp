@@ -1,0 +1,281 @@
+// One forward pass: local header, data, then either the header rewritten in
+// place (seekable outputs) or a data descriptor; the central directory and the
+// end record at the end.
+#include "zip_writer.h"
+
+#include <new>
+
+#include "deflate.h"
+
+namespace {
+
+constexpr int kDeflateLevel = 8;
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflated = 8;
+
+// The end of the archive (absolute) may reach this, never more: every offset
+// and size then stays below 0xFFFFFFFF, the value readers take as "see the
+// 64-bit record" that this writer never writes.
+constexpr std::uint64_t kOutputLimit = 0xFFFFFFFFu;
+
+} // namespace
+
+ZipWriter::~ZipWriter() {
+    if (output_.mapping.view != nullptr) {
+        UnmapAnonymousMemory(output_.mapping);
+    }
+    FileClose(output_.file);
+}
+
+ZipResult ZipWriter::Start(const void* target, std::uint32_t size, ZipDataKind kind) {
+    switch (kind) {
+    case ZipDataKind::Handle: {
+        FileHandle file = FileDuplicate(FileHandleFromPointer(target));
+        if (file == kNoFile) {
+            return ZipResult::DuplicateFailed;
+        }
+        output_.file = file;
+        if (FileIsDisk(file)) {
+            std::uint64_t here = 0;
+            if (!FileTell(file, here) || here > kOutputLimit - kEndRecordSize) {
+                return ZipResult::BadArguments;
+            }
+            output_.seekable = true;
+            output_.start_offset = static_cast<std::uint32_t>(here);
+        }
+        return ZipResult::Success;
+    }
+    case ZipDataKind::FileName: {
+        FileHandle file =
+            target == nullptr ? kNoFile : FileCreateForWrite(static_cast<const char*>(target));
+        if (file == kNoFile) {
+            return ZipResult::OpenFailed;
+        }
+        output_.file = file;
+        output_.seekable = true;
+        return ZipResult::Success;
+    }
+    case ZipDataKind::Memory:
+        if (size == 0) {
+            return ZipResult::MemoryTooSmall;
+        }
+        if (target == nullptr) {
+            if (!MapAnonymousMemory(size, output_.mapping)) {
+                return ZipResult::NoMemory;
+            }
+            output_.memory = static_cast<std::uint8_t*>(output_.mapping.view);
+        } else {
+            // The caller lends a writable block.
+            output_.memory = static_cast<std::uint8_t*>(const_cast<void*>(target));
+        }
+        output_.capacity = size;
+        output_.seekable = true;
+        return ZipResult::Success;
+    case ZipDataKind::Folder:
+        break;
+    }
+    return ZipResult::BadArguments;
+}
+
+ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t size,
+                         ZipDataKind kind) {
+    if (output_.sticky != ZipResult::Success) {
+        return ZipResult::PreviousError;
+    }
+    if (ended_) {
+        return ZipResult::AlreadyEnded;
+    }
+    record_ = ZipEntryRecord{};
+    bool folder = kind == ZipDataKind::Folder;
+    std::uint32_t name_length = MakeEntryName(name, folder, record_.name);
+    if (name_length == 0) {
+        return ZipResult::BadArguments;
+    }
+    if (entry_count_ >= kZipEntryLimit) {
+        return ZipResult::WriteFailed;
+    }
+    record_.name_length = static_cast<std::uint16_t>(name_length);
+    record_.method = (folder || IsStoredName(record_.name)) ? kMethodStored : kMethodDeflated;
+
+    ZipResult opened = OpenZipSource(source_, kind, source, size);
+    if (opened != ZipResult::Success) {
+        return opened;
+    }
+    if (source_.size_known && source_.anticipated_size >= kZipSizeLimit) {
+        CloseZipSource(source_);
+        return ZipResult::WriteFailed;
+    }
+
+    std::uint32_t anticipated = static_cast<std::uint32_t>(source_.anticipated_size);
+    record_.dos_date_time = source_.dos_date_time;
+    record_.external_attributes = source_.external_attributes;
+    if (record_.method == kMethodStored) {
+        record_.compressed_size = source_.size_known ? anticipated : 0;
+    }
+    record_.uncompressed_size = source_.size_known ? anticipated : 0xFFFFFFFFu;
+    std::uint32_t header_position = output_.end;
+    record_.local_header_offset = output_.start_offset + header_position;
+    SetTimestampFields(record_, source_.modified, source_.accessed, source_.created);
+
+    // Room for this entry: whatever leaves space for the central directory,
+    // this entry's central header and the end record below the limit.
+    std::uint64_t reserved =
+        directory_.size() + kCentralHeaderSize + name_length + kCentralExtraSize + kEndRecordSize;
+    output_.limit = kOutputLimit - reserved;
+    output_.over_limit = false;
+
+    std::uint8_t header[kLocalHeaderCapacity];
+    std::uint32_t header_size = EncodeLocalHeader(record_, header);
+    if (OutputWrite(output_, header, header_size) != header_size) {
+        CloseZipSource(source_);
+        return ZipResult::WriteFailed;
+    }
+    if (output_.sticky != ZipResult::Success) {
+        CloseZipSource(source_);
+        return output_.sticky;
+    }
+    std::uint32_t header_compressed_size = record_.compressed_size;
+
+    bool written = true;
+    record_.compressed_size = 0;
+    if (source_.readable) {
+        written = record_.method == kMethodStored ? WriteStored() : WriteDeflated();
+    }
+    CloseZipSource(source_);
+    record_.uncompressed_size = static_cast<std::uint32_t>(source_.bytes_read);
+    record_.crc = source_.crc;
+
+    if (output_.sticky != ZipResult::Success) {
+        return output_.sticky;
+    }
+    if (output_.over_limit || source_.too_large) {
+        return TakeBackEntry(header_position);
+    }
+    if (!written) {
+        return ZipResult::WriteFailed;
+    }
+    return FinishEntry(header_position, header_compressed_size);
+}
+
+ZipResult ZipWriter::TakeBackEntry(std::uint32_t header_position) {
+    // The entry cannot be expressed in the format's 32-bit fields. Where the
+    // output allows it, its bytes leave the archive so nothing dangles.
+    if (output_.seekable) {
+        OutputTakeBack(output_, header_position);
+    }
+    return ZipResult::WriteFailed;
+}
+
+ZipResult ZipWriter::FinishEntry(std::uint32_t header_position,
+                                 std::uint32_t header_compressed_size) {
+    if (output_.seekable) {
+        record_.flags &= static_cast<std::uint16_t>(~kFlagDescriptor);
+        record_.local_flags = record_.flags;
+        std::uint8_t header[kLocalHeaderCapacity];
+        std::uint32_t header_size = EncodeLocalHeader(record_, header);
+        if (!OutputSeek(output_, header_position)) {
+            return ZipResult::NotSeekable;
+        }
+        if (OutputWrite(output_, header, header_size) != header_size) {
+            return ZipResult::WriteFailed;
+        }
+        if (!OutputSeek(output_, output_.end)) {
+            return ZipResult::NotSeekable;
+        }
+    } else {
+        if (record_.method == kMethodStored && record_.compressed_size != header_compressed_size) {
+            return ZipResult::MindChanged;
+        }
+        std::uint8_t descriptor[kDataDescriptorSize];
+        EncodeDataDescriptor(record_, descriptor);
+        if (OutputWrite(output_, descriptor, kDataDescriptorSize) != kDataDescriptorSize) {
+            return ZipResult::WriteFailed;
+        }
+        record_.flags = record_.local_flags;
+    }
+    if (output_.sticky != ZipResult::Success) {
+        return output_.sticky;
+    }
+    std::uint8_t central[kCentralHeaderCapacity];
+    std::uint32_t central_size = EncodeCentralHeader(record_, central);
+    try {
+        directory_.insert(directory_.end(), central, central + central_size);
+    } catch (const std::bad_alloc&) {
+        return ZipResult::NoMemory;
+    }
+    ++entry_count_;
+    return ZipResult::Success;
+}
+
+bool ZipWriter::WriteStored() {
+    for (;;) {
+        std::uint32_t got = ReadZipSource(source_, buffer_, kZipCopyBufferSize);
+        if (got == 0) {
+            return true;
+        }
+        std::uint32_t put = OutputWrite(output_, buffer_, got);
+        record_.compressed_size += put;
+        if (put != got) {
+            return false;
+        }
+    }
+}
+
+bool ZipWriter::WriteDeflated() {
+    DeflateSink sink;
+    sink.buffer = buffer_;
+    sink.capacity = kZipCopyBufferSize;
+    sink.stream = true;
+    sink.write = &ZipWriter::WriteData;
+    sink.context = this;
+    data_write_failed_ = false;
+    std::uint32_t data_start = output_.end;
+    DeflateResult result =
+        DeflateEntry(&ZipWriter::ReadData, this, sink, kDeflateLevel, record_.flags);
+    if (sink.fill != 0 && !data_write_failed_) {
+        DeflateSinkFlush(sink);
+    }
+    record_.compressed_size = result.compressed_size;
+    // A failed internal check, a failed write, or output that disagrees with
+    // what the compressor reports all fail the entry.
+    return result.check_message == nullptr && !data_write_failed_ && sink.fill == 0 &&
+           output_.end - data_start == result.compressed_size;
+}
+
+std::uint32_t ZipWriter::ReadData(void* context, std::uint8_t* buffer, std::uint32_t size) {
+    return ReadZipSource(static_cast<ZipWriter*>(context)->source_, buffer, size);
+}
+
+std::uint32_t ZipWriter::WriteData(void* context, const std::uint8_t* data, std::uint32_t length) {
+    ZipWriter& writer = *static_cast<ZipWriter*>(context);
+    std::uint32_t put = OutputWrite(writer.output_, data, length);
+    if (put != length) {
+        writer.data_write_failed_ = true;
+    }
+    return put;
+}
+
+ZipResult ZipWriter::End() {
+    if (ended_) {
+        return ZipResult::Success;
+    }
+    ended_ = true;
+    output_.limit = kOutputLimit;
+    if (output_.position != output_.end && !OutputSeek(output_, output_.end)) {
+        return ZipResult::WriteFailed;
+    }
+    std::uint32_t directory_start = output_.end;
+    std::uint32_t directory_size = static_cast<std::uint32_t>(directory_.size());
+    if (directory_size != 0 &&
+        OutputWrite(output_, directory_.data(), directory_size) != directory_size) {
+        return ZipResult::WriteFailed;
+    }
+    std::vector<std::uint8_t>().swap(directory_);
+    std::uint8_t end_record[kEndRecordSize];
+    EncodeEndRecord(entry_count_, output_.end - directory_start,
+                    output_.start_offset + directory_start, end_record);
+    if (OutputWrite(output_, end_record, kEndRecordSize) != kEndRecordSize) {
+        return ZipResult::WriteFailed;
+    }
+    return ZipResult::Success;
+}

@@ -1,0 +1,62 @@
+// The archive being written: its output, the central directory gathered so
+// far, the entry in progress and the copy buffer. ZipArchive's operations are
+// thin wrappers over this class.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "zip_archive.h"
+#include "zip_entry_record.h"
+#include "zip_output.h"
+#include "zip_source.h"
+
+// The copy buffer: stored data is read through it, deflated data leaves through it.
+constexpr std::uint32_t kZipCopyBufferSize = 16384;
+
+// The format counts entries in 16 bits.
+constexpr std::uint32_t kZipEntryLimit = 0xFFFF;
+
+class ZipWriter {
+public:
+    ZipWriter() = default;
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+    ~ZipWriter();
+
+    /* Opens the output on target of kind (see ZipArchive::Create). Returns
+       Success, DuplicateFailed, OpenFailed, NoMemory, MemoryTooSmall or
+       BadArguments (also for a handle positioned where no zip offset can
+       reach). */
+    ZipResult Start(const void* target, std::uint32_t size, ZipDataKind kind);
+
+    /* Adds one entry (see ZipArchive::AddFile). On success the entry is in
+       the central directory to come; on failure it is not, and the archive
+       written so far stays valid. */
+    ZipResult Add(const char* name, const void* source, std::uint32_t size, ZipDataKind kind);
+
+    /* Writes the central directory and the end record, once; later calls do
+       nothing and return Success. */
+    ZipResult End();
+
+    bool Ended() const { return ended_; }
+    std::uint8_t* MemoryBlock() const { return output_.memory; }
+    std::uint32_t Length() const { return output_.end; }
+
+private:
+    bool WriteStored();
+    bool WriteDeflated();
+    ZipResult FinishEntry(std::uint32_t header_position, std::uint32_t header_compressed_size);
+    ZipResult TakeBackEntry(std::uint32_t header_position);
+    static std::uint32_t ReadData(void* context, std::uint8_t* buffer, std::uint32_t size);
+    static std::uint32_t WriteData(void* context, const std::uint8_t* data, std::uint32_t length);
+
+    ZipOutput output_;
+    bool ended_ = false;
+    std::vector<std::uint8_t> directory_; // central headers of the recorded entries
+    std::uint32_t entry_count_ = 0;
+    ZipSource source_;
+    ZipEntryRecord record_;
+    bool data_write_failed_ = false;
+    std::uint8_t buffer_[kZipCopyBufferSize];
+};
