@@ -2,24 +2,7 @@
 
 #include <cstring>
 
-namespace {
-
-// The last '\' or '/' of `text`, stepping over double-byte characters of the
-// system code page so that a trail byte is never mistaken for a separator;
-// nullptr when there is none.
-const char* LastSeparator(const char* text) {
-    const char* last = nullptr;
-    for (const char* at = text; *at != '\0'; ++at) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*at)) && at[1] != '\0') {
-            ++at;
-        } else if (*at == '\\' || *at == '/') {
-            last = at;
-        }
-    }
-    return last;
-}
-
-} // namespace
+#include "common/path_separator.h"
 
 FileFinder::FileFinder() noexcept
     : data_(), root_(), separator_('\\'), search_(INVALID_HANDLE_VALUE), current_(false) {}
@@ -44,7 +27,7 @@ bool FileFinder::Find(const char* pattern) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    const char* separator = LastSeparator(full);
+    const char* separator = FindLastSeparator(full);
     const size_t rootLength =
         separator == nullptr ? std::strlen(full) : static_cast<size_t>(separator - full);
     std::memcpy(root_, full, rootLength);
@@ -76,7 +59,7 @@ const char* FileFinder::Name() const noexcept {
 
 NarrowText FileFinder::FullPath() const noexcept {
     NarrowText path(root_);
-    const char* separator = LastSeparator(root_);
+    const char* separator = FindLastSeparator(root_);
     const size_t rootLength = std::strlen(root_);
     if (rootLength == 0 || separator != root_ + rootLength - 1) {
         path += separator_;
