@@ -26,8 +26,9 @@ void DeflateSinkFlush(DeflateSink& sink);
 using DeflateRead = std::uint32_t (*)(void* context, std::uint8_t* buffer, std::uint32_t size);
 
 struct DeflateResult {
-    std::uint32_t compressed_size = 0; // bytes the final block reports
+    std::uint32_t compressed_size = 0;   // bytes the final block reports
     const char* check_message = nullptr; // last failed internal check, or null
+    bool output_lost = false;            // some output could not be placed (a failed flush)
 };
 
 /* Compresses the whole input from read into sink at level (1..8; the zip

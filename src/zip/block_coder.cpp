@@ -1,0 +1,301 @@
+#include "zip/block_coder.h"
+
+#include "zip/bit_writer.h"
+#include "zip/deflate_tables.h"
+#include "zip/huffman_tree.h"
+
+using namespace deflate_limits;
+
+namespace {
+constexpr int kStoredBlock = 0;
+constexpr int kFixedTrees = 1;
+constexpr int kDynamicTrees = 2;
+
+void build_fixed_tables(DeflateState& s) {
+    int length = 0;
+    int code = 0;
+    for (code = 0; code < kLengthCodes - 1; ++code) {
+        s.base_length[code] = static_cast<std::uint16_t>(length);
+        for (int n = 0; n < (1 << kExtraLengthBits[code]); ++n) {
+            s.length_code[length++] = static_cast<std::uint8_t>(code);
+        }
+    }
+    deflate_check(s, length == 256, "ct_init: length != 256");
+    // Length 258 has its own code (285) although 227..258 would cover it.
+    s.length_code[length - 1] = static_cast<std::uint8_t>(code);
+    s.base_length[code] = kMaxMatch - kMinMatch;
+
+    int dist = 0;
+    for (code = 0; code < 16; ++code) {
+        s.base_dist[code] = static_cast<std::uint16_t>(dist);
+        for (int n = 0; n < (1 << kExtraDistBits[code]); ++n) {
+            s.dist_code[dist++] = static_cast<std::uint8_t>(code);
+        }
+    }
+    deflate_check(s, dist == 256, "ct_init: dist != 256");
+    dist >>= 7;
+    for (; code < kDCodes; ++code) {
+        s.base_dist[code] = static_cast<std::uint16_t>(dist << 7);
+        for (int n = 0; n < (1 << (kExtraDistBits[code] - 7)); ++n) {
+            s.dist_code[256 + dist++] = static_cast<std::uint8_t>(code);
+        }
+    }
+    deflate_check(s, dist == 256, "ct_init: 256+dist != 512");
+
+    for (auto& count : s.bl_count) {
+        count = 0;
+    }
+    int n = 0;
+    for (; n <= 143; ++n) {
+        s.static_ltree[n].dl = 8;
+    }
+    for (; n <= 255; ++n) {
+        s.static_ltree[n].dl = 9;
+    }
+    for (; n <= 279; ++n) {
+        s.static_ltree[n].dl = 7;
+    }
+    for (; n <= 287; ++n) {
+        s.static_ltree[n].dl = 8;
+    }
+    s.bl_count[7] = 24;
+    s.bl_count[8] = 144 + 8;
+    s.bl_count[9] = 112;
+    gen_codes(s, s.static_ltree, kLCodes + 1);
+    for (n = 0; n < kDCodes; ++n) {
+        s.static_dtree[n].dl = 5;
+        s.static_dtree[n].fc = static_cast<std::uint16_t>(ct_bit_reverse(n, 5));
+    }
+}
+
+inline void send_code(DeflateState& s, const CtNode* tree, int symbol) {
+    ct_put_bits(s, tree[symbol].fc, tree[symbol].dl);
+}
+
+void add_compressed_bits(DeflateState& s, std::uint32_t bits) {
+    const std::uint32_t total = s.compressed_bits + bits;
+    s.compressed_bytes += total >> 3;
+    s.compressed_bits = total & 7;
+}
+
+// One pass over the code lengths of a tree, shared by counting and emitting:
+// calls run(length, count, previous length) at the end of every run.
+template <typename Run> void walk_runs(const CtNode* tree, int max_code, Run run) {
+    int prevlen = -1;
+    int nextlen = tree[0].dl;
+    int count = 0;
+    int max_count = 7;
+    int min_count = 4;
+    if (nextlen == 0) {
+        max_count = 138;
+        min_count = 3;
+    }
+    for (int n = 0; n <= max_code; ++n) {
+        const int curlen = nextlen;
+        nextlen = n + 1 <= max_code ? tree[n + 1].dl : 0xFFFF;
+        if (++count < max_count && curlen == nextlen) {
+            continue;
+        }
+        run(curlen, count, prevlen, min_count);
+        count = 0;
+        prevlen = curlen;
+        if (nextlen == 0) {
+            max_count = 138;
+            min_count = 3;
+        } else if (curlen == nextlen) {
+            max_count = 6;
+            min_count = 3;
+        } else {
+            max_count = 7;
+            min_count = 4;
+        }
+    }
+}
+} // namespace
+
+void ct_reset_block(DeflateState& s) {
+    for (int n = 0; n < kLCodes; ++n) {
+        s.dyn_ltree[n].fc = 0;
+    }
+    for (int n = 0; n < kDCodes; ++n) {
+        s.dyn_dtree[n].fc = 0;
+    }
+    for (int n = 0; n < kBlCodes; ++n) {
+        s.bl_tree[n].fc = 0;
+    }
+    s.dyn_ltree[kEndBlock].fc = 1;
+    s.opt_len = 0;
+    s.static_len = 0;
+    s.last_lit = 0;
+    s.last_dist = 0;
+    s.last_flags = 0;
+    s.flags = 0;
+    s.flag_bit = 1;
+}
+
+void ct_init(DeflateState& s) {
+    s.compressed_bytes = 0;
+    s.compressed_bits = 0;
+    s.l_desc = CtTreeDesc{
+        s.dyn_ltree, s.static_ltree, kExtraLengthBits, kLiterals + 1, kLCodes, kMaxBits, -1};
+    s.d_desc = CtTreeDesc{s.dyn_dtree, s.static_dtree, kExtraDistBits, 0, kDCodes, kMaxBits, -1};
+    s.bl_desc = CtTreeDesc{s.bl_tree, nullptr, kExtraBlBits, 0, kBlCodes, kMaxBlBits, -1};
+    if (s.static_dtree[0].dl == 0) {
+        build_fixed_tables(s);
+    }
+    ct_reset_block(s);
+}
+
+bool ct_tally_slow(DeflateState& s) {
+    std::uint32_t out_length = s.last_lit * 8;
+    const std::uint32_t in_length = static_cast<std::uint32_t>(s.strstart - s.block_start);
+    for (int dcode = 0; dcode < kDCodes; ++dcode) {
+        out_length += s.dyn_dtree[dcode].fc * (5u + kExtraDistBits[dcode]);
+    }
+    out_length >>= 3;
+    if (s.last_dist < s.last_lit / 2 && out_length < in_length / 2) {
+        return true;
+    }
+    return s.last_lit == kLitBufSize - 1 || s.last_dist == kDistBufSize;
+}
+
+void ct_count_runs(DeflateState& s, const CtNode* tree, int max_code) {
+    walk_runs(tree, max_code, [&s](int curlen, int count, int prevlen, int min_count) {
+        if (count < min_count) {
+            s.bl_tree[curlen].fc = static_cast<std::uint16_t>(s.bl_tree[curlen].fc + count);
+        } else if (curlen != 0) {
+            if (curlen != prevlen) {
+                ++s.bl_tree[curlen].fc;
+            }
+            ++s.bl_tree[kRep3To6].fc;
+        } else if (count <= 10) {
+            ++s.bl_tree[kRepZ3To10].fc;
+        } else {
+            ++s.bl_tree[kRepZ11To138].fc;
+        }
+    });
+}
+
+void ct_emit_runs(DeflateState& s, const CtNode* tree, int max_code) {
+    walk_runs(tree, max_code, [&s](int curlen, int count, int prevlen, int min_count) {
+        if (count < min_count) {
+            do {
+                send_code(s, s.bl_tree, curlen);
+            } while (--count != 0);
+        } else if (curlen != 0) {
+            if (curlen != prevlen) {
+                send_code(s, s.bl_tree, curlen);
+                --count;
+            }
+            deflate_check(s, count >= 3 && count <= 6, " 3_6?");
+            send_code(s, s.bl_tree, kRep3To6);
+            ct_put_bits(s, static_cast<std::uint32_t>(count - 3), 2);
+        } else if (count <= 10) {
+            send_code(s, s.bl_tree, kRepZ3To10);
+            ct_put_bits(s, static_cast<std::uint32_t>(count - 3), 3);
+        } else {
+            send_code(s, s.bl_tree, kRepZ11To138);
+            ct_put_bits(s, static_cast<std::uint32_t>(count - 11), 7);
+        }
+    });
+}
+
+int ct_build_lengths_tree(DeflateState& s) {
+    ct_count_runs(s, s.dyn_ltree, s.l_desc.max_code);
+    ct_count_runs(s, s.dyn_dtree, s.d_desc.max_code);
+    ct_build(s, s.bl_desc);
+    int max_blindex = kBlCodes - 1;
+    for (; max_blindex >= 3; --max_blindex) {
+        if (s.bl_tree[kBlOrder[max_blindex]].dl != 0) {
+            break;
+        }
+    }
+    s.opt_len += 3 * (static_cast<std::uint32_t>(max_blindex) + 1) + 5 + 5 + 4;
+    return max_blindex;
+}
+
+void ct_emit_header(DeflateState& s, int lcodes, int dcodes, int blcodes) {
+    deflate_check(s, lcodes >= 257 && dcodes >= 1 && blcodes >= 4, "not enough codes");
+    deflate_check(s, lcodes <= kLCodes && dcodes <= kDCodes && blcodes <= kBlCodes,
+                  "too many codes");
+    ct_put_bits(s, static_cast<std::uint32_t>(lcodes - 257), 5);
+    ct_put_bits(s, static_cast<std::uint32_t>(dcodes - 1), 5);
+    ct_put_bits(s, static_cast<std::uint32_t>(blcodes - 4), 4);
+    for (int rank = 0; rank < blcodes; ++rank) {
+        ct_put_bits(s, s.bl_tree[kBlOrder[rank]].dl, 3);
+    }
+    ct_emit_runs(s, s.dyn_ltree, lcodes - 1);
+    ct_emit_runs(s, s.dyn_dtree, dcodes - 1);
+}
+
+void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) {
+    std::uint32_t dx = 0;
+    std::uint32_t fx = 0;
+    std::uint32_t flag = 0;
+    for (std::uint32_t lx = 0; lx < s.last_lit; ++lx) {
+        if ((lx & 7) == 0) {
+            flag = s.flag_buf[fx++];
+        }
+        const std::uint32_t lc = s.l_buf[lx];
+        if ((flag & 1) == 0) {
+            send_code(s, ltree, static_cast<int>(lc));
+        } else {
+            std::uint32_t code = s.length_code[lc];
+            send_code(s, ltree, static_cast<int>(code + kLiterals + 1));
+            std::uint32_t extra = kExtraLengthBits[code];
+            if (extra != 0) {
+                ct_send(s, lc - s.base_length[code], extra);
+            }
+            const std::uint32_t dist = s.d_buf[dx++];
+            code = ct_dist_code(s, dist);
+            deflate_check(s, code < kDCodes, "bad d_code");
+            send_code(s, dtree, static_cast<int>(code));
+            extra = kExtraDistBits[code];
+            if (extra != 0) {
+                ct_send(s, dist - s.base_dist[code], extra);
+            }
+        }
+        flag >>= 1;
+    }
+    send_code(s, ltree, kEndBlock);
+}
+
+std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint32_t stored_length,
+                           bool final) {
+    const std::uint32_t eof = final ? 1 : 0;
+    s.flag_buf[s.last_flags] = static_cast<std::uint8_t>(s.flags);
+
+    ct_build(s, s.l_desc);
+    ct_build(s, s.d_desc);
+    const int max_blindex = ct_build_lengths_tree(s);
+
+    std::uint32_t opt_lenb = (s.opt_len + 3 + 7) >> 3;
+    const std::uint32_t static_lenb = (s.static_len + 3 + 7) >> 3;
+    if (static_lenb <= opt_lenb) {
+        opt_lenb = static_lenb;
+    }
+
+    if (stored_length + 4 <= opt_lenb && data != nullptr) {
+        ct_put_bits(s, (kStoredBlock << 1) + eof, 3);
+        s.compressed_bytes += ((s.compressed_bits + 3 + 7) >> 3) + stored_length + 4;
+        s.compressed_bits = 0;
+        ct_stored_block(s, data, stored_length, true);
+    } else if (static_lenb == opt_lenb) {
+        ct_put_bits(s, (kFixedTrees << 1) + eof, 3);
+        ct_emit_symbols(s, s.static_ltree, s.static_dtree);
+        add_compressed_bits(s, s.static_len + 3);
+    } else {
+        ct_put_bits(s, (kDynamicTrees << 1) + eof, 3);
+        ct_emit_header(s, s.l_desc.max_code + 1, s.d_desc.max_code + 1, max_blindex + 1);
+        ct_emit_symbols(s, s.dyn_ltree, s.dyn_dtree);
+        add_compressed_bits(s, s.opt_len + 3);
+    }
+    deflate_check(s, s.compressed_bytes * 8 + s.compressed_bits == ct_bits_sent(s),
+                  "bad compressed size");
+    ct_reset_block(s);
+    if (final) {
+        ct_align(s);
+        s.compressed_bits += 7;
+    }
+    return s.compressed_bytes + (s.compressed_bits >> 3);
+}

@@ -1,0 +1,85 @@
+// The block coder: buffers literals and matches, decides when a block ends,
+// and writes each block stored, with the fixed codes or with dynamic codes.
+#pragma once
+
+#include "zip/deflate_state.h"
+
+/* Prepares the coder for a new entry: compressed length 0, fixed tables built
+   (once per state) and the block reset. */
+void ct_init(DeflateState& s);
+
+/* Clears the block's frequencies (the end-of-block symbol gets 1), lengths
+   and symbol buffers. */
+void ct_reset_block(DeflateState& s);
+
+/* Distance code of a distance - 1 (0..32,767). */
+inline std::uint32_t ct_dist_code(const DeflateState& s, std::uint32_t dist) {
+    return dist < 256 ? s.dist_code[dist] : s.dist_code[256 + (dist >> 7)];
+}
+
+/* ct_tally's test every 4,096 symbols at levels above 2: true when fewer than
+   half the symbols are matches and the estimated output is under half the
+   input, or when the symbol buffers are full. */
+bool ct_tally_slow(DeflateState& s);
+
+/* Records a literal (distance 0, value = the byte) or a match (distance
+   1..32,506, value = length - 3); checks the match ("ct_tally: bad match").
+   Returns true when the block should end now: early (see ct_tally_slow) or
+   when the symbol buffers are full. */
+inline bool ct_tally(DeflateState& s, std::uint32_t distance, std::uint32_t value) {
+    s.l_buf[s.last_lit++] = static_cast<std::uint8_t>(value);
+    if (distance == 0) {
+        ++s.dyn_ltree[value & 0xFF].fc;
+    } else {
+        const std::uint32_t d = distance - 1;
+        deflate_check(s,
+                      d < deflate_limits::kMaxDist && value <= 255 &&
+                          ct_dist_code(s, d & 0x7FFF) < deflate_limits::kDCodes,
+                      "ct_tally: bad match");
+        ++s.dyn_ltree[s.length_code[value & 0xFF] + deflate_limits::kLiterals + 1].fc;
+        ++s.dyn_dtree[ct_dist_code(s, d & 0x7FFF)].fc;
+        s.d_buf[s.last_dist++] = static_cast<std::uint16_t>(d);
+        s.flags |= s.flag_bit;
+    }
+    s.flag_bit <<= 1;
+    if ((s.last_lit & 7) == 0) {
+        s.flag_buf[s.last_flags++] = static_cast<std::uint8_t>(s.flags);
+        s.flags = 0;
+        s.flag_bit = 1;
+        if ((s.last_lit & 0xFFF) == 0 && s.level > 2) {
+            return ct_tally_slow(s);
+        }
+    }
+    return s.last_lit == deflate_limits::kLitBufSize - 1 ||
+           s.last_dist == deflate_limits::kDistBufSize;
+}
+
+/* Counts (for the code-length tree) the runs of code lengths of tree's
+   symbols 0..max_code. */
+void ct_count_runs(DeflateState& s, const CtNode* tree, int max_code);
+
+/* Sends the runs of code lengths of tree's symbols 0..max_code with the
+   code-length codes. Checks each repeat run is 3..6 (" 3_6?"). */
+void ct_emit_runs(DeflateState& s, const CtNode* tree, int max_code);
+
+/* Counts the runs of both trees, builds the code-length tree and returns the
+   last index in the code-length order whose code length is sent (at least 3);
+   adds the header's size to the optimal length. */
+int ct_build_lengths_tree(DeflateState& s);
+
+/* Sends the dynamic block header for the given code counts. Checks "not enough
+   codes" and "too many codes". */
+void ct_emit_header(DeflateState& s, int lcodes, int dcodes, int blcodes);
+
+/* Sends the buffered symbols with ltree and dtree, then the end-of-block
+   code. */
+void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree);
+
+/* Ends the current block: builds the trees, writes the block stored (when
+   data is given and storing is not larger), with fixed or with dynamic codes,
+   resets the block and, when final, aligns the output. data is the block's
+   input when it is still wholly in the window, else null; stored_length is the
+   number of input bytes the block covers. Returns the compressed length so far
+   in bytes, rounded up. Checks "bad compressed size". */
+std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint32_t stored_length,
+                           bool final);

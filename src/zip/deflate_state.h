@@ -1,0 +1,138 @@
+// The per-entry compressor state: the block coder's trees and symbol
+// buffers, the bit writer, and the match finder's window and hash chains.
+// One DeflateState serves exactly one deflated entry.
+#pragma once
+
+#include "zip/deflate.h"
+
+#include <cstdint>
+
+namespace deflate_limits {
+constexpr int kMinMatch = 3;
+constexpr int kMaxMatch = 258;
+constexpr std::uint32_t kWindowSize = 32768; // the dictionary
+constexpr std::uint32_t kWindowMask = kWindowSize - 1;
+constexpr std::uint32_t kMinLookahead = kMaxMatch + kMinMatch + 1; // 262
+constexpr std::uint32_t kMaxDist = kWindowSize - kMinLookahead;    // 32,506
+constexpr std::uint32_t kSlidePoint = kWindowSize + kMaxDist;      // 65,274
+constexpr std::uint32_t kTooFar = 4096;
+constexpr std::uint32_t kHashBits = 15;
+constexpr std::uint32_t kHashSize = 1u << kHashBits;
+constexpr std::uint32_t kHashMask = kHashSize - 1;
+constexpr std::uint32_t kHashShift = 5;
+// The match comparison loads eight bytes at a time and may look a few bytes
+// past position + 258; the window carries this many spare bytes so that no
+// load leaves the allocation.
+constexpr std::uint32_t kWindowSlack = 16;
+
+constexpr int kLengthCodes = 29;
+constexpr int kLiterals = 256;
+constexpr int kEndBlock = 256;
+constexpr int kLCodes = kLiterals + 1 + kLengthCodes; // 286
+constexpr int kDCodes = 30;
+constexpr int kBlCodes = 19;
+constexpr int kHeapSize = 2 * kLCodes + 1; // 573
+constexpr int kMaxBits = 15;
+constexpr int kMaxBlBits = 7;
+constexpr int kRep3To6 = 16;
+constexpr int kRepZ3To10 = 17;
+constexpr int kRepZ11To138 = 18;
+
+constexpr std::uint32_t kLitBufSize = 32768;
+constexpr std::uint32_t kDistBufSize = 32768;
+} // namespace deflate_limits
+
+// One tree node: a frequency that becomes the bit-reversed code once codes are
+// assigned, and a parent link that becomes the code length.
+struct CtNode {
+    std::uint16_t fc = 0; // frequency, then code
+    std::uint16_t dl = 0; // parent, then length
+};
+
+// What ct_build needs to know about one of the three trees.
+struct CtTreeDesc {
+    CtNode* dyn_tree = nullptr;
+    const CtNode* static_tree = nullptr; // none for the code-length tree
+    const std::uint8_t* extra_bits = nullptr;
+    int extra_base = 0; // first symbol with extra bits
+    int elems = 0;      // number of symbols
+    int max_length = 0; // length limit
+    int max_code = -1;  // largest symbol with a non-zero frequency
+};
+
+struct DeflateState {
+    // ---- match finder: hot fields first ----
+    std::uint32_t strstart = 0;  // current position in the window
+    std::uint32_t lookahead = 0; // bytes available from strstart
+    std::uint32_t ins_h = 0;     // rolling hash
+    std::uint32_t match_start = 0;
+    std::uint32_t prev_length = 0;
+    std::uint32_t max_chain = 0;
+    std::uint32_t good_match = 0;
+    std::uint32_t nice_match = 0;
+    std::uint32_t max_lazy = 0;
+    std::int64_t block_start = 0; // negative once the block start slid out
+    bool eofile = false;
+    std::uint32_t window_size = 2 * deflate_limits::kWindowSize;
+    int level = 0;
+    std::uint16_t* flags_word = nullptr;
+    DeflateRead read = nullptr;
+    void* read_context = nullptr;
+
+    // ---- bit writer ----
+    std::uint64_t bit_buf = 0;   // pending bits, least significant first
+    std::uint32_t bit_valid = 0; // number of valid bits in bit_buf
+    std::uint64_t bytes_out = 0; // whole bytes sent, including stored data
+    DeflateSink* sink = nullptr;
+    bool output_lost = false; // bytes that could not be placed in the sink
+
+    // ---- block coder ----
+    std::uint32_t last_lit = 0;
+    std::uint32_t last_dist = 0;
+    std::uint32_t last_flags = 0;
+    std::uint32_t flags = 0;    // flag byte being filled
+    std::uint32_t flag_bit = 1; // bit for the next symbol
+    std::uint32_t opt_len = 0;
+    std::uint32_t static_len = 0;
+    std::uint32_t compressed_bytes = 0;
+    std::uint32_t compressed_bits = 0; // 0..7
+    const char* check_message = nullptr;
+
+    CtNode dyn_ltree[deflate_limits::kHeapSize];
+    CtNode dyn_dtree[2 * deflate_limits::kDCodes + 1];
+    CtNode bl_tree[2 * deflate_limits::kBlCodes + 1];
+    CtNode static_ltree[deflate_limits::kLCodes + 2];
+    CtNode static_dtree[deflate_limits::kDCodes];
+    CtTreeDesc l_desc;
+    CtTreeDesc d_desc;
+    CtTreeDesc bl_desc;
+
+    std::uint8_t length_code[256] = {};
+    std::uint8_t dist_code[512] = {};
+    std::uint16_t base_length[deflate_limits::kLengthCodes] = {};
+    std::uint16_t base_dist[deflate_limits::kDCodes] = {};
+
+    int heap[deflate_limits::kHeapSize] = {};
+    int heap_len = 0;
+    int heap_max = 0;
+    std::uint8_t depth[deflate_limits::kHeapSize] = {};
+    std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
+
+    std::uint8_t flag_buf[deflate_limits::kLitBufSize / 8];
+    std::uint8_t l_buf[deflate_limits::kLitBufSize];
+    std::uint16_t d_buf[deflate_limits::kDistBufSize];
+
+    // ---- match finder tables ----
+    // Positions fit in 16 bits (the window is 64 KiB); 0 means "none".
+    std::uint16_t head[deflate_limits::kHashSize];
+    std::uint16_t prev[deflate_limits::kWindowSize];
+    std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
+};
+
+/* The internal check: when condition is false, stores message as the state's
+   check message (replacing an earlier one); work goes on either way. */
+inline void deflate_check(DeflateState& s, bool condition, const char* message) {
+    if (!condition) {
+        s.check_message = message;
+    }
+}

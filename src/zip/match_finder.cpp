@@ -1,0 +1,330 @@
+#include "zip/match_finder.h"
+
+#include "zip/block_coder.h"
+#include "zip/deflate_tables.h"
+
+#include <cstring>
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
+using namespace deflate_limits;
+
+namespace {
+inline std::uint16_t load16(const std::uint8_t* p) {
+    std::uint16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Little-endian load: the first byte of p is the least significant, so the
+// lowest set bit of a difference marks the first differing byte.
+inline std::uint64_t load64le(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(p[0]) | static_cast<std::uint64_t>(p[1]) << 8 |
+           static_cast<std::uint64_t>(p[2]) << 16 | static_cast<std::uint64_t>(p[3]) << 24 |
+           static_cast<std::uint64_t>(p[4]) << 32 | static_cast<std::uint64_t>(p[5]) << 40 |
+           static_cast<std::uint64_t>(p[6]) << 48 | static_cast<std::uint64_t>(p[7]) << 56;
+}
+
+// Index of the lowest set bit of a non-zero value.
+inline std::uint32_t lowest_bit(std::uint64_t x) {
+#if defined(__GNUC__) || defined(__clang__)
+    return static_cast<std::uint32_t>(__builtin_ctzll(x));
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_ARM64))
+    unsigned long index;
+    _BitScanForward64(&index, x);
+    return index;
+#elif defined(_MSC_VER)
+    unsigned long index;
+    if (_BitScanForward(&index, static_cast<unsigned long>(x))) {
+        return index;
+    }
+    _BitScanForward(&index, static_cast<unsigned long>(x >> 32));
+    return index + 32;
+#else
+    std::uint32_t index = 0;
+    while ((x & 1) == 0) {
+        x >>= 1;
+        ++index;
+    }
+    return index;
+#endif
+}
+
+inline void update_hash(std::uint32_t& h, std::uint8_t c) {
+    h = ((h << kHashShift) ^ c) & kHashMask;
+}
+
+// Inserts the string at pos into its hash chain and returns the previous head
+// of the chain (0 for none).
+inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
+    update_hash(s.ins_h, s.window[pos + 2]);
+    const std::uint32_t head = s.head[s.ins_h];
+    s.prev[pos & kWindowMask] = static_cast<std::uint16_t>(head);
+    s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
+    return head;
+}
+
+bool is_end_of_input(std::uint32_t count) {
+    return count == 0 || count == 0xFFFFFFFFu;
+}
+
+std::uint32_t end_block(DeflateState& s, bool final) {
+    const std::uint8_t* data = s.block_start >= 0 ? s.window + s.block_start : nullptr;
+    return ct_end_block(s, data, static_cast<std::uint32_t>(s.strstart - s.block_start), final);
+}
+
+std::uint16_t slid(std::uint16_t position) {
+    return static_cast<std::uint16_t>(position >= kWindowSize ? position - kWindowSize : 0);
+}
+} // namespace
+
+void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read,
+              void* read_context) {
+    deflate_check(s, level >= 1 && level <= 8, "bad pack level");
+    const int row = level < 0 ? 0 : (level > 9 ? 9 : level);
+    s.level = row;
+    s.flags_word = &flags;
+    s.read = read;
+    s.read_context = read_context;
+    s.window_size = 2 * kWindowSize;
+    std::memset(s.head, 0, sizeof s.head);
+    std::memset(s.window, 0, sizeof s.window);
+
+    const LzTuning& tuning = kLzTuning[row];
+    s.max_lazy = tuning.lazy_limit;
+    s.good_match = tuning.good_length;
+    s.nice_match = tuning.nice_length;
+    s.max_chain = tuning.chain_limit;
+    if (level <= 2) {
+        flags = static_cast<std::uint16_t>(flags | 4);
+    } else if (level >= 8) {
+        flags = static_cast<std::uint16_t>(flags | 2);
+    }
+
+    s.strstart = 0;
+    s.block_start = 0;
+    s.match_start = 0;
+    s.eofile = false;
+    s.lookahead = 0;
+    s.ins_h = 0;
+    const std::uint32_t n = read != nullptr ? read(read_context, s.window, s.window_size) : 0;
+    if (is_end_of_input(n)) {
+        s.eofile = true;
+        return;
+    }
+    s.lookahead = n < s.window_size ? n : s.window_size;
+    if (s.lookahead < kMinLookahead) {
+        lz_refill(s);
+    }
+    for (int j = 0; j < kMinMatch - 1; ++j) {
+        update_hash(s.ins_h, s.window[j]);
+    }
+}
+
+void lz_refill(DeflateState& s) {
+    do {
+        std::uint32_t more = s.window_size - s.lookahead - s.strstart;
+        if (s.strstart >= kSlidePoint) {
+            std::memcpy(s.window, s.window + kWindowSize, kWindowSize);
+            s.match_start -= kWindowSize;
+            s.strstart -= kWindowSize;
+            s.block_start -= kWindowSize;
+            for (auto& head : s.head) {
+                head = slid(head);
+            }
+            for (auto& link : s.prev) {
+                link = slid(link);
+            }
+            more += kWindowSize;
+        }
+        if (s.eofile) {
+            return;
+        }
+        deflate_check(s, more >= 2, "more < 2");
+        const std::uint32_t n = s.read(s.read_context, s.window + s.strstart + s.lookahead, more);
+        if (is_end_of_input(n)) {
+            s.eofile = true;
+        } else {
+            s.lookahead += n < more ? n : more;
+        }
+    } while (s.lookahead < kMinLookahead && !s.eofile);
+}
+
+std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
+    std::uint32_t chain_length = s.max_chain;
+    const std::uint32_t strstart = s.strstart;
+    const std::uint8_t* const window = s.window;
+    const std::uint8_t* const scan = window + strstart;
+    const std::uint16_t* const prev = s.prev;
+    std::uint32_t best_len = s.prev_length;
+    const std::uint32_t nice_match = s.nice_match;
+    const std::uint32_t limit = strstart > kMaxDist ? strstart - kMaxDist : 0;
+    std::uint32_t match_start = s.match_start;
+    bool future = false;
+
+    if (s.prev_length >= s.good_match) {
+        chain_length >>= 2;
+    }
+    deflate_check(s, strstart <= s.window_size - kMinLookahead, "insufficient lookahead");
+
+    const std::uint16_t scan_start = load16(scan);
+    std::uint16_t scan_end = load16(scan + best_len - 1);
+    do {
+        future |= candidate >= strstart;
+        const std::uint8_t* const match = window + candidate;
+        // Reject on the two bytes that would end a better match, then on the
+        // first two; an equal hash makes the third byte equal.
+        if (load16(match + best_len - 1) != scan_end || load16(match) != scan_start) {
+            continue;
+        }
+        std::uint32_t len = kMinMatch;
+        for (;;) {
+            const std::uint64_t diff = load64le(scan + len) ^ load64le(match + len);
+            if (diff != 0) {
+                len += lowest_bit(diff) >> 3;
+                break;
+            }
+            len += 8;
+            if (len >= kMaxMatch) {
+                break;
+            }
+        }
+        if (len > kMaxMatch) {
+            len = kMaxMatch;
+        }
+        if (len > best_len) {
+            match_start = candidate;
+            best_len = len;
+            if (len >= nice_match) {
+                break;
+            }
+            scan_end = load16(scan + best_len - 1);
+        }
+    } while ((candidate = prev[candidate & kWindowMask]) > limit && --chain_length != 0);
+
+    deflate_check(s, !future, "no future");
+    deflate_check(s, strstart + best_len <= s.window_size - 1, "wild scan");
+    s.match_start = match_start;
+    return best_len;
+}
+
+std::uint32_t lz_run(DeflateState& s) {
+    if (s.level <= 3) {
+        return lz_run_fast(s);
+    }
+    std::uint32_t hash_head = 0;
+    std::uint32_t match_length = kMinMatch - 1;
+    bool match_available = false;
+
+    while (s.lookahead != 0) {
+        if (s.lookahead >= kMinMatch) {
+            hash_head = insert_string(s, s.strstart);
+        }
+        s.prev_length = match_length;
+        const std::uint32_t prev_match = s.match_start;
+        match_length = kMinMatch - 1;
+
+        if (hash_head != 0 && s.prev_length < s.max_lazy && s.strstart - hash_head <= kMaxDist) {
+            if (s.nice_match > s.lookahead) {
+                s.nice_match = s.lookahead;
+            }
+            match_length = lz_match(s, hash_head);
+            if (match_length > s.lookahead) {
+                match_length = s.lookahead;
+            }
+            if (match_length == kMinMatch && s.strstart - s.match_start > kTooFar) {
+                match_length = kMinMatch - 1;
+            }
+        }
+
+        if (s.prev_length >= kMinMatch && match_length <= s.prev_length) {
+            const std::uint32_t max_insert = s.strstart + s.lookahead - kMinMatch;
+            const bool flush = ct_tally(s, s.strstart - 1 - prev_match, s.prev_length - kMinMatch);
+            s.lookahead -= s.prev_length - 1;
+            std::uint32_t n = s.prev_length - 2;
+            do {
+                if (++s.strstart <= max_insert) {
+                    hash_head = insert_string(s, s.strstart);
+                }
+            } while (--n != 0);
+            ++s.strstart;
+            match_available = false;
+            match_length = kMinMatch - 1;
+            if (flush) {
+                end_block(s, false);
+                s.block_start = s.strstart;
+            }
+        } else if (match_available) {
+            if (ct_tally(s, 0, s.window[s.strstart - 1])) {
+                end_block(s, false);
+                s.block_start = s.strstart;
+            }
+            ++s.strstart;
+            --s.lookahead;
+        } else {
+            match_available = true;
+            ++s.strstart;
+            --s.lookahead;
+        }
+        if (s.lookahead < kMinLookahead) {
+            lz_refill(s);
+        }
+    }
+    if (match_available) {
+        ct_tally(s, 0, s.window[s.strstart - 1]);
+    }
+    return end_block(s, true);
+}
+
+std::uint32_t lz_run_fast(DeflateState& s) {
+    std::uint32_t hash_head = 0;
+    std::uint32_t match_length = 0;
+    s.prev_length = kMinMatch - 1;
+
+    while (s.lookahead != 0) {
+        if (s.lookahead >= kMinMatch) {
+            hash_head = insert_string(s, s.strstart);
+        }
+        if (hash_head != 0 && s.strstart - hash_head <= kMaxDist) {
+            if (s.nice_match > s.lookahead) {
+                s.nice_match = s.lookahead;
+            }
+            match_length = lz_match(s, hash_head);
+            if (match_length > s.lookahead) {
+                match_length = s.lookahead;
+            }
+        }
+        bool flush;
+        if (match_length >= kMinMatch) {
+            flush = ct_tally(s, s.strstart - s.match_start, match_length - kMinMatch);
+            s.lookahead -= match_length;
+            if (match_length <= s.max_lazy && s.lookahead >= kMinMatch) {
+                --match_length;
+                do {
+                    ++s.strstart;
+                    hash_head = insert_string(s, s.strstart);
+                } while (--match_length != 0);
+                ++s.strstart;
+            } else {
+                s.strstart += match_length;
+                match_length = 0;
+                s.ins_h = s.window[s.strstart];
+                update_hash(s.ins_h, s.window[s.strstart + 1]);
+            }
+        } else {
+            flush = ct_tally(s, 0, s.window[s.strstart]);
+            --s.lookahead;
+            ++s.strstart;
+        }
+        if (flush) {
+            end_block(s, false);
+            s.block_start = s.strstart;
+        }
+        if (s.lookahead < kMinLookahead) {
+            lz_refill(s);
+        }
+    }
+    return end_block(s, true);
+}

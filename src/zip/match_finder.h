@@ -1,0 +1,30 @@
+// The match finder: a sliding 64 KiB window with hash chains that turns the
+// input into literals and matches for the block coder.
+#pragma once
+
+#include "zip/deflate_state.h"
+
+/* Prepares the entry: checks 1 <= level <= 8 ("bad pack level"; other levels
+   still run, with the nearest row of the tuning table), clears the hash heads,
+   takes the level's tuning row, ORs the level's bits into flags (4 for levels
+   up to 2, 2 for level 8 and above), fills the window from read and primes
+   the hash. Called after ct_init. */
+void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read,
+              void* read_context);
+
+/* Slides the window when the position has reached 65,274 and reads more input
+   until at least 262 bytes are ahead or the input has ended. */
+void lz_refill(DeflateState& s);
+
+/* Searches the hash chain from candidate for the longest match at the current
+   position. Returns the best length found (at least the previous match
+   length, at most 258) and sets match_start when it finds a longer one. */
+std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate);
+
+/* Compresses the whole input with lazy evaluation (levels 4 and above; levels
+   3 and below run lz_run_fast) and returns the compressed size in bytes as the
+   final block end reports it. */
+std::uint32_t lz_run(DeflateState& s);
+
+/* The greedy loop of levels 1 to 3; returns the compressed size in bytes. */
+std::uint32_t lz_run_fast(DeflateState& s);
