@@ -1,0 +1,347 @@
+// Test helpers; the platform parts are small and kept side by side here.
+#include "zip_test_support.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string UniqueName(const char* prefix) {
+    static std::atomic<unsigned> counter{0};
+    std::ostringstream name;
+#ifdef _WIN32
+    name << prefix << GetCurrentProcessId() << "-" << counter++;
+#else
+    name << prefix << getpid() << "-" << counter++;
+#endif
+    return name.str();
+}
+
+#ifdef _WIN32
+std::string CurrentTestName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info == nullptr ? std::string("case")
+                                       : std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name) {
+        if (c == '/' || c == '\\') {
+            c = '_';
+        }
+    }
+    return name;
+}
+#endif
+
+} // namespace
+
+ScratchFolder::ScratchFolder() {
+    fs::path root = fs::temp_directory_path() / UniqueName("gleanwell-zip-");
+    fs::create_directories(root);
+    root_ = root.string();
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (const auto& item : fs::recursive_directory_iterator(root_, ignored)) {
+        fs::permissions(item.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(root_, ignored);
+}
+
+std::string ScratchFolder::Path(const std::string& name) const {
+    return (fs::path(root_) / fs::path(name)).make_preferred().string();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    fs::path target(path);
+    if (target.has_parent_path()) {
+        fs::create_directories(target.parent_path());
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+std::string SampleText(std::size_t length, unsigned seed) {
+    static const char* const words[] = {"inlet ",   "fraction ", "pressure ", "valve ",   "0.125 ",
+                                        "status\n", "pump ",     "sample ",   "ERROR ",   "flow ",
+                                        "batch7 ",  "rack ",     "=42\r\n",   "washing ", "tube "};
+    std::mt19937 random(seed);
+    std::string text;
+    while (text.size() < length) {
+        text += words[random() % (sizeof words / sizeof words[0])];
+    }
+    text.resize(length);
+    return text;
+}
+
+std::string SampleNoise(std::size_t length, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string noise(length, '\0');
+    for (char& c : noise) {
+        c = static_cast<char>(random() & 0xFF);
+    }
+    return noise;
+}
+
+#ifdef _WIN32
+
+bool MakePipe(FileHandle& read_end, FileHandle& write_end) {
+    HANDLE r = nullptr;
+    HANDLE w = nullptr;
+    if (!CreatePipe(&r, &w, nullptr, 0)) {
+        return false;
+    }
+    read_end = reinterpret_cast<FileHandle>(r);
+    write_end = reinterpret_cast<FileHandle>(w);
+    return true;
+}
+
+void SetReadOnly(const std::string& path, bool read_only) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    attributes = read_only ? (attributes | FILE_ATTRIBUTE_READONLY)
+                           : (attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    SetFileAttributesA(path.c_str(), attributes);
+}
+
+bool SetModifiedTime(const std::string& path, std::int64_t unix_seconds) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    std::uint64_t ticks = static_cast<std::uint64_t>(unix_seconds + 11644473600LL) * 10000000u;
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks);
+    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    BOOL done = SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+    return done != FALSE;
+}
+
+void SetTimeZone(const char* tz) {
+    _putenv_s("TZ", tz);
+    _tzset();
+}
+
+#else
+
+bool MakePipe(FileHandle& read_end, FileHandle& write_end) {
+    int ends[2];
+    if (pipe(ends) != 0) {
+        return false;
+    }
+    read_end = ends[0];
+    write_end = ends[1];
+    return true;
+}
+
+void SetReadOnly(const std::string& path, bool read_only) {
+    chmod(path.c_str(), read_only ? 0444 : 0644);
+}
+
+bool SetModifiedTime(const std::string& path, std::int64_t unix_seconds) {
+    struct timeval times[2];
+    times[0].tv_sec = static_cast<time_t>(unix_seconds);
+    times[0].tv_usec = 0;
+    times[1] = times[0];
+    return utimes(path.c_str(), times) == 0;
+}
+
+void SetTimeZone(const char* tz) {
+    setenv("TZ", tz, 1);
+    tzset();
+}
+
+#endif
+
+bool MakeSparseFile(const std::string& path, std::uint64_t size) {
+    FileHandle file = FileCreateForWrite(path.c_str());
+    if (file == kNoFile) {
+        return false;
+    }
+    bool done = FileSeek(file, size) && FileTruncateHere(file);
+    FileClose(file);
+    return done;
+}
+
+std::uint16_t Get16(const std::string& bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[at]) |
+                                      (static_cast<std::uint8_t>(bytes[at + 1]) << 8));
+}
+
+std::uint32_t Get32(const std::string& bytes, std::size_t at) {
+    return Get16(bytes, at) | (static_cast<std::uint32_t>(Get16(bytes, at + 2)) << 16);
+}
+
+ParsedArchive ParseArchive(const std::string& output) {
+    ParsedArchive archive;
+    if (output.size() < 22) {
+        archive.error = "shorter than an end record";
+        return archive;
+    }
+    std::size_t end = output.size() - 22;
+    if (Get32(output, end) != 0x06054B50) {
+        archive.error = "no end record at the end";
+        return archive;
+    }
+    archive.end_record_at = end;
+    archive.entry_count = Get16(output, end + 10);
+    if (Get16(output, end + 8) != archive.entry_count || Get16(output, end + 4) != 0 ||
+        Get16(output, end + 6) != 0 || Get16(output, end + 20) != 0) {
+        archive.error = "end record fields";
+        return archive;
+    }
+    archive.directory_size = Get32(output, end + 12);
+    archive.directory_offset = Get32(output, end + 16);
+    if (std::uint64_t{archive.directory_offset} + archive.directory_size != end) {
+        archive.error = "central directory does not end at the end record";
+        return archive;
+    }
+    std::size_t at = archive.directory_offset;
+    for (std::uint32_t i = 0; i < archive.entry_count; ++i) {
+        if (at + 46 > end || Get32(output, at) != 0x02014B50) {
+            archive.error = "central header " + std::to_string(i);
+            return archive;
+        }
+        ParsedEntry e;
+        e.made_by = Get16(output, at + 4);
+        e.needed = Get16(output, at + 6);
+        e.flags = Get16(output, at + 8);
+        e.method = Get16(output, at + 10);
+        e.dos_date_time = Get16(output, at + 12) | (std::uint32_t{Get16(output, at + 14)} << 16);
+        e.crc = Get32(output, at + 16);
+        e.compressed = Get32(output, at + 20);
+        e.uncompressed = Get32(output, at + 24);
+        std::uint16_t name_length = Get16(output, at + 28);
+        std::uint16_t extra_length = Get16(output, at + 30);
+        if (Get16(output, at + 32) != 0 || Get16(output, at + 34) != 0 ||
+            Get16(output, at + 36) != 0) {
+            archive.error = "comment, disk or internal attributes set";
+            return archive;
+        }
+        e.external = Get32(output, at + 38);
+        e.offset = Get32(output, at + 42);
+        e.name = output.substr(at + 46, name_length);
+        e.central_extra = output.substr(at + 46 + name_length, extra_length);
+        at += 46 + name_length + extra_length;
+
+        std::size_t local = e.offset;
+        if (local + 30 > output.size() || Get32(output, local) != 0x04034B50) {
+            archive.error = "local header of " + e.name;
+            return archive;
+        }
+        e.local_flags = Get16(output, local + 6);
+        e.local_method = Get16(output, local + 8);
+        e.local_crc = Get32(output, local + 14);
+        e.local_compressed = Get32(output, local + 18);
+        e.local_uncompressed = Get32(output, local + 22);
+        std::uint16_t local_name = Get16(output, local + 26);
+        std::uint16_t local_extra = Get16(output, local + 28);
+        if (output.substr(local + 30, local_name) != e.name) {
+            archive.error = "local name of " + e.name;
+            return archive;
+        }
+        e.local_extra = output.substr(local + 30 + local_name, local_extra);
+        std::size_t data = local + 30 + local_name + local_extra;
+        e.data = output.substr(data, e.compressed);
+        std::size_t after = data + e.compressed;
+        if (after + 16 <= output.size() && Get32(output, after) == 0x08074B50) {
+            e.has_descriptor = true;
+            e.descriptor_crc = Get32(output, after + 4);
+            e.descriptor_compressed = Get32(output, after + 8);
+            e.descriptor_uncompressed = Get32(output, after + 12);
+        }
+        archive.entries.push_back(e);
+    }
+    if (at != end) {
+        archive.error = "central directory size";
+    }
+    return archive;
+}
+
+ReaderCase::ReaderCase() {
+#ifdef _WIN32
+    const char* keep = std::getenv("GLEANWELL_ZIP_KEEP");
+    if (keep != nullptr && keep[0] != '\0') {
+        keep_ = true;
+        folder_ = (fs::path(keep) / CurrentTestName()).string();
+        fs::remove_all(folder_);
+    }
+#endif
+    if (!keep_) {
+        folder_ = (fs::temp_directory_path() / UniqueName("gleanwell-readers-")).string();
+    }
+    fs::create_directories(folder_);
+}
+
+ReaderCase::~ReaderCase() {
+    if (!keep_) {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+}
+
+std::string ReaderCase::ArchivePath() const {
+    return (fs::path(folder_) / "archive.zip").string();
+}
+
+void ReaderCase::Expect(const std::string& name, const std::string& bytes) {
+    WriteBytes((fs::path(folder_) / "expect" / fs::path(name)).string(), bytes);
+}
+
+void ReaderCase::ExpectNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += name + "\n";
+    }
+    WriteBytes((fs::path(folder_) / "names.txt").string(), text);
+}
+
+int ReaderCase::Check(std::string& report) const {
+#ifdef _WIN32
+    report = keep_ ? "kept for the host-side readers" : "no readers under Windows";
+    return 0;
+#else
+    std::string command =
+        std::string("python3 '") + GLEANWELL_CHECK_ARCHIVES + "' '" + folder_ + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        report = "cannot run " + command;
+        return 1;
+    }
+    char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        report.append(chunk, got);
+    }
+    int status = pclose(pipe);
+    if (!WIFEXITED(status)) {
+        return 1;
+    }
+    return WEXITSTATUS(status);
+#endif
+}

@@ -1,0 +1,107 @@
+// Helpers for the zip writer's tests: scratch folders, platform odds and ends
+// (pipes, read-only files, file times), an archive parser for byte-level
+// checks, and the independent readers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "file_layer.h"
+
+// A folder under the system's temporary folder, removed with its contents.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    /* The path of name inside the folder (native separators). */
+    std::string Path(const std::string& name) const;
+
+private:
+    std::string root_;
+};
+
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+
+/* Test data: length bytes of compressible text or of noise, fixed by seed. */
+std::string SampleText(std::size_t length, unsigned seed = 1);
+std::string SampleNoise(std::size_t length, unsigned seed = 1);
+
+/* Makes a pipe; both ends are closed with FileClose. */
+bool MakePipe(FileHandle& read_end, FileHandle& write_end);
+/* Sets or clears the read-only mark of a file. */
+void SetReadOnly(const std::string& path, bool read_only);
+/* Sets the last-write time of a file to unix_seconds (UTC). */
+bool SetModifiedTime(const std::string& path, std::int64_t unix_seconds);
+/* Creates a file of size bytes without writing them (sparse where possible). */
+bool MakeSparseFile(const std::string& path, std::uint64_t size);
+/* Sets the time zone of the C library (as the TZ variable would). */
+void SetTimeZone(const char* tz);
+
+std::uint16_t Get16(const std::string& bytes, std::size_t at);
+std::uint32_t Get32(const std::string& bytes, std::size_t at);
+
+// One entry of an archive as its headers describe it.
+struct ParsedEntry {
+    std::string name;
+    std::uint16_t made_by = 0, needed = 0, flags = 0, method = 0;
+    std::uint32_t dos_date_time = 0, crc = 0, compressed = 0, uncompressed = 0;
+    std::uint32_t external = 0, offset = 0;
+    std::string central_extra;
+    // The local header's copies.
+    std::uint16_t local_flags = 0, local_method = 0;
+    std::uint32_t local_crc = 0, local_compressed = 0, local_uncompressed = 0;
+    std::string local_extra;
+    std::string data; // the entry's stored or deflated bytes
+    bool has_descriptor = false;
+    std::uint32_t descriptor_crc = 0, descriptor_compressed = 0, descriptor_uncompressed = 0;
+};
+
+struct ParsedArchive {
+    std::string error; // empty when the archive parsed
+    std::vector<ParsedEntry> entries;
+    std::uint32_t entry_count = 0, directory_size = 0, directory_offset = 0;
+    std::size_t end_record_at = 0;
+};
+
+/* Parses output, the whole output the archive was written to (offsets in an
+   archive are absolute in its output), from its end record. */
+ParsedArchive ParseArchive(const std::string& output);
+
+// An archive for the independent readers, with what it must contain.
+class ReaderCase {
+public:
+    ReaderCase();
+    ~ReaderCase();
+    /* Where the test writes the archive. */
+    std::string ArchivePath() const;
+    /* The bytes that the file entry name must extract to. */
+    void Expect(const std::string& name, const std::string& bytes);
+    /* The entry names the archive must list, in order. */
+    void ExpectNames(const std::vector<std::string>& names);
+    /* Runs the readers (natively; under Windows the archive is kept for a
+       host-side check when GLEANWELL_ZIP_KEEP names a folder). Returns 0 when
+       all accept, 77 when one is missing, else 1 with the reasons in report. */
+    int Check(std::string& report) const;
+
+private:
+    std::string folder_;
+    bool keep_ = false;
+};
+
+// Fails the test unless every reader accepts the case; skips when a reader
+// is not installed.
+#define EXPECT_READERS_ACCEPT(reader_case)                                                         \
+    do {                                                                                           \
+        std::string reader_report;                                                                 \
+        int reader_status = (reader_case).Check(reader_report);                                    \
+        if (reader_status == 77) {                                                                 \
+            GTEST_SKIP() << reader_report;                                                         \
+        }                                                                                          \
+        EXPECT_EQ(0, reader_status) << reader_report;                                              \
+    } while (false)
