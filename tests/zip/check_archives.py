@@ -3,8 +3,9 @@
 
 Usage: check_archives.py CASE_DIR [CASE_DIR...]
 A case folder holds archive.zip, optionally names.txt (the expected entry
-names, one a line, in order) and expect/ (the expected bytes of each file
-entry, under its entry name). Every archive must pass `unzip -t`, `7z t`,
+names, one a line, in order), expect/ (the expected bytes of each file
+entry, under its entry name) and skip.txt (readers known unable to open this
+kind of archive at all, one "tool reason" a line). Every archive must pass `unzip -t`, `7z t`,
 `bsdtar -tf` and Python's zipfile (testzip plus a byte-exact comparison).
 Exit status: 0 all accepted, 1 a reader refused, 77 a reader is missing
 (the others were still run).
@@ -62,7 +63,14 @@ def check_case(case):
         ("7z", [seven or "7z", "t", "-bd", archive]),
         ("bsdtar", ["bsdtar", "-tf", archive]),
     ]
+    skipped = set()
+    skip_file = os.path.join(case, "skip.txt")
+    if os.path.exists(skip_file):
+        with open(skip_file) as f:
+            skipped = {line.split()[0] for line in f if line.strip()}
     for tool, command in readers:
+        if tool in skipped:
+            continue
         if shutil.which(command[0]) is None:
             missing.append(tool)
             continue

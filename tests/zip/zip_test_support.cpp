@@ -78,11 +78,18 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string ReadBytes(const std::string& path) {
+std::string ReadBytes(const std::string& path, std::uint64_t from) {
     std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(from));
     std::ostringstream all;
     all << in.rdbuf();
     return all.str();
+}
+
+std::uint64_t FileLength(const std::string& path) {
+    std::error_code error;
+    std::uint64_t size = fs::file_size(path, error);
+    return error ? 0 : size;
 }
 
 std::string SampleText(std::size_t length, unsigned seed) {
@@ -197,7 +204,7 @@ std::uint32_t Get32(const std::string& bytes, std::size_t at) {
     return Get16(bytes, at) | (static_cast<std::uint32_t>(Get16(bytes, at + 2)) << 16);
 }
 
-ParsedArchive ParseArchive(const std::string& output) {
+ParsedArchive ParseArchive(const std::string& output, std::uint64_t base) {
     ParsedArchive archive;
     if (output.size() < 22) {
         archive.error = "shorter than an end record";
@@ -217,11 +224,12 @@ ParsedArchive ParseArchive(const std::string& output) {
     }
     archive.directory_size = Get32(output, end + 12);
     archive.directory_offset = Get32(output, end + 16);
-    if (std::uint64_t{archive.directory_offset} + archive.directory_size != end) {
+    if (archive.directory_offset < base ||
+        archive.directory_offset - base + archive.directory_size != end) {
         archive.error = "central directory does not end at the end record";
         return archive;
     }
-    std::size_t at = archive.directory_offset;
+    std::size_t at = static_cast<std::size_t>(archive.directory_offset - base);
     for (std::uint32_t i = 0; i < archive.entry_count; ++i) {
         if (at + 46 > end || Get32(output, at) != 0x02014B50) {
             archive.error = "central header " + std::to_string(i);
@@ -249,7 +257,11 @@ ParsedArchive ParseArchive(const std::string& output) {
         e.central_extra = output.substr(at + 46 + name_length, extra_length);
         at += 46 + name_length + extra_length;
 
-        std::size_t local = e.offset;
+        if (e.offset < base) {
+            archive.error = "local header before the output of " + e.name;
+            return archive;
+        }
+        std::size_t local = static_cast<std::size_t>(e.offset - base);
         if (local + 30 > output.size() || Get32(output, local) != 0x04034B50) {
             archive.error = "local header of " + e.name;
             return archive;
@@ -319,6 +331,11 @@ void ReaderCase::ExpectNames(const std::vector<std::string>& names) {
         text += name + "\n";
     }
     WriteBytes((fs::path(folder_) / "names.txt").string(), text);
+}
+
+void ReaderCase::SkipReader(const std::string& tool, const std::string& reason) {
+    std::ofstream out((fs::path(folder_) / "skip.txt").string(), std::ios::app);
+    out << tool << " " << reason << "\n";
 }
 
 int ReaderCase::Check(std::string& report) const {

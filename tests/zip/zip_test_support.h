@@ -26,7 +26,8 @@ private:
 };
 
 void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
+std::string ReadBytes(const std::string& path, std::uint64_t from = 0);
+std::uint64_t FileLength(const std::string& path);
 
 /* Test data: length bytes of compressible text or of noise, fixed by seed. */
 std::string SampleText(std::size_t length, unsigned seed = 1);
@@ -69,9 +70,10 @@ struct ParsedArchive {
     std::size_t end_record_at = 0;
 };
 
-/* Parses output, the whole output the archive was written to (offsets in an
-   archive are absolute in its output), from its end record. */
-ParsedArchive ParseArchive(const std::string& output);
+/* Parses output, the output the archive was written to from absolute offset
+   base on (offsets in an archive are absolute in its output), from its end
+   record. */
+ParsedArchive ParseArchive(const std::string& output, std::uint64_t base = 0);
 
 // An archive for the independent readers, with what it must contain.
 class ReaderCase {
@@ -84,6 +86,9 @@ public:
     void Expect(const std::string& name, const std::string& bytes);
     /* The entry names the archive must list, in order. */
     void ExpectNames(const std::vector<std::string>& names);
+    /* Leaves out a reader that cannot open this kind of archive at all (not
+       even one made by Info-ZIP), saying why. */
+    void SkipReader(const std::string& tool, const std::string& reason);
     /* Runs the readers (natively; under Windows the archive is kept for a
        host-side check when GLEANWELL_ZIP_KEEP names a folder). Returns 0 when
        all accept, 77 when one is missing, else 1 with the reasons in report. */
