@@ -1,0 +1,308 @@
+// Adding sources to the archive and the outcome report, on trees the tests
+// make, with the writer's archives checked entry by entry and the reports
+// byte for byte.
+
+#include "archive/archive_sources.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/archive_check.h"
+#include "archive/outcome_report.h"
+#include "common/scratch_folder.h"
+#include "settings/registry_sandbox.h"
+
+namespace {
+
+using testing_support::CompareEntries;
+using testing_support::EntryNameOf;
+using testing_support::ExpectedEntry;
+using testing_support::KeepForOracle;
+using testing_support::ListArchive;
+using testing_support::MakeFolders;
+using testing_support::ReadWholeFile;
+using testing_support::RegistrySandbox;
+using testing_support::RemoveTree;
+using testing_support::ScratchFolder;
+using testing_support::WriteWholeFile;
+using testing_support::ZipListingEntry;
+
+std::vector<std::string> LinesOf(const ReportLines& lines) {
+    std::vector<std::string> texts;
+    for (const WideText& line : lines) {
+        texts.push_back(line.Narrow());
+    }
+    return texts;
+}
+
+class ArchiveSourcesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        install_ = scratch_ / "Install";
+        sources_ = scratch_ / "Sources";
+        MakeFolders(install_);
+        MakeFolders(sources_);
+        RegistrySandbox::WriteText("Directory", install_);
+    }
+
+    void TearDown() override {
+        if (holder_.handle != nullptr) {
+            ZipArchive::Close(holder_.handle);
+        }
+    }
+
+    std::string ArchiveFile() const { return install_ + "\\VelmarisErrorArchive.zip"; }
+    std::string ReportFile() const { return install_ + "\\ZipFailureFile.txt"; }
+
+    // Makes a file below the sources folder with its own path as content
+    // (unless given), and remembers it for the expected entries.
+    std::string File(const std::string& relative, const std::string& content = "") {
+        const std::string path = sources_ + "\\" + relative;
+        MakeFolders(path.substr(0, path.find_last_of('\\')));
+        EXPECT_TRUE(WriteWholeFile(path, content.empty() ? path : content));
+        return path;
+    }
+
+    ExpectedEntry Entry(const std::string& path) {
+        return {EntryNameOf(path), ReadWholeFile(path)};
+    }
+
+    void Add(const std::string& source) { AddSourceToArchive(holder_, source.c_str(), lines_); }
+
+    // Writes the report, closes the archive and checks it against
+    // `expected` plus the report as the last entry; returns the report.
+    std::string Finish(std::vector<ExpectedEntry> expected) {
+        WriteReport(holder_, lines_);
+        ZipArchive::Close(holder_.handle);
+        holder_.handle = nullptr;
+        const std::string report = ReadWholeFile(ReportFile());
+        expected.push_back({EntryNameOf(ReportFile()), report});
+        bool valid = false;
+        const std::vector<ZipListingEntry> entries = ListArchive(ArchiveFile(), &valid);
+        EXPECT_TRUE(valid) << "no valid archive at " << ArchiveFile();
+        EXPECT_EQ(CompareEntries(entries, expected), "");
+        if (!entries.empty()) {
+            EXPECT_EQ(entries.back().name, EntryNameOf(ReportFile()));
+            EXPECT_EQ(entries.back().crc, testing_support::Crc32(report));
+        }
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        KeepForOracle(ArchiveFile(), std::string(test->test_suite_name()) + "." + test->name(),
+                      entries);
+        return report;
+    }
+
+    RegistrySandbox sandbox_;
+    ScratchFolder scratch_{"sources"};
+    std::string install_;
+    std::string sources_;
+    ArchiveHolder holder_;
+    ReportLines lines_;
+};
+
+TEST_F(ArchiveSourcesTest, SingleFile) {
+    const std::string file = File("one.txt");
+    Add(file);
+    EXPECT_EQ(LinesOf(lines_), std::vector<std::string>{"Success   :- " + file});
+    EXPECT_EQ(Finish({Entry(file)}), "Success   :- " + file + "\r\n");
+}
+
+TEST_F(ArchiveSourcesTest, FoldersAreWalkedDepthFirstWithoutLinesOfTheirOwn) {
+    const std::vector<std::string> files = {File("top.txt"), File("d1\\b.txt"),
+                                            File("d1\\d2\\c.txt"), File("d1\\d2\\c2.acq"),
+                                            File("d3\\e.txt")};
+    MakeFolders(sources_ + "\\empty\\emptier");
+    Add(sources_);
+    const std::vector<std::string> lines = LinesOf(lines_);
+    ASSERT_EQ(lines.size(), files.size());
+    std::vector<std::string> expectedLines;
+    std::vector<ExpectedEntry> expected;
+    for (const std::string& file : files) {
+        expectedLines.push_back("Success   :- " + file);
+        expected.push_back(Entry(file));
+    }
+    EXPECT_TRUE(std::is_permutation(lines.begin(), lines.end(), expectedLines.begin()));
+    // Depth-first: the files below d1 and below d1\d2 each follow each other.
+    auto position = [&](const std::string& file) {
+        return std::find(lines.begin(), lines.end(), "Success   :- " + file) - lines.begin();
+    };
+    const auto c = position(files[2]);
+    const auto c2 = position(files[3]);
+    const auto b = position(files[1]);
+    EXPECT_EQ(std::abs(c - c2), 1);
+    EXPECT_TRUE(b == std::min(c, c2) - 1 || b == std::max(c, c2) + 1);
+
+    std::string report;
+    for (const std::string& line : lines) {
+        report += line + "\r\n";
+    }
+    EXPECT_EQ(Finish(expected), report);
+}
+
+TEST_F(ArchiveSourcesTest, RelativeAndSlashedSourcesReportTheirFullForm) {
+    const std::string file = File("rel\\a.txt");
+    const std::string other = File("rel\\b.txt");
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(sources_.c_str()));
+    Add("rel\\a.txt");
+    Add("rel\\missing.txt");
+    SetCurrentDirectoryA(previous);
+    std::string slashed = other;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    Add(slashed);
+    std::string slashedMissing = sources_ + "/rel/missing.txt";
+    std::replace(slashedMissing.begin(), slashedMissing.end(), '\\', '/');
+    Add(slashedMissing);
+    const std::vector<std::string> expected = {
+        "Success   :- " + file, "Not Found :- rel\\missing.txt", "Success   :- " + other,
+        "Not Found :- " + slashedMissing};
+    EXPECT_EQ(LinesOf(lines_), expected);
+    EXPECT_EQ(Finish({Entry(file), Entry(other)}), expected[0] + "\r\n" + expected[1] + "\r\n" +
+                                                       expected[2] + "\r\n" + expected[3] + "\r\n");
+}
+
+TEST_F(ArchiveSourcesTest, MissingRootAndSeparatorEndedSourcesAreNotFound) {
+    const std::string file = File("kept.txt");
+    const std::vector<std::string> sources = {sources_ + "\\nothing.txt", "C:\\", sources_ + "\\",
+                                              sources_ + "/",
+                                              sources_ + "\\" + std::string(250, 'x')};
+    for (const std::string& source : sources) {
+        Add(source);
+    }
+    Add(file);
+    std::vector<std::string> expected;
+    for (const std::string& source : sources) {
+        expected.push_back("Not Found :- " + source);
+    }
+    expected.push_back("Success   :- " + file);
+    EXPECT_EQ(LinesOf(lines_), expected);
+    Finish({Entry(file)});
+}
+
+TEST_F(ArchiveSourcesTest, OverlappingSourcesMakeTwoEntriesAndOneLine) {
+    const std::string shared = File("outer\\inner\\shared.txt");
+    const std::string own = File("outer\\own.txt");
+    Add(sources_ + "\\outer");
+    Add(sources_ + "\\outer\\inner");
+    Add(shared);
+    const std::vector<std::string> lines = LinesOf(lines_);
+    EXPECT_EQ(lines.size(), 2u);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Success   :- " + shared), 1);
+    Finish({Entry(shared), Entry(shared), Entry(shared), Entry(own)});
+}
+
+TEST_F(ArchiveSourcesTest, InstallationDirectoryWalkedWhileItsArchiveIsWritten) {
+    const std::string file = File("first.txt");
+    ASSERT_TRUE(WriteWholeFile(ReportFile(), "Success   :- old run\r\n"));
+    Add(file);
+    Add(install_);
+    const std::vector<std::string> expected = {
+        "Success   :- " + file, "Failed    :- " + ArchiveFile(), "Success   :- " + ReportFile()};
+    std::vector<std::string> lines = LinesOf(lines_);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], expected[0]);
+    EXPECT_TRUE(std::is_permutation(lines.begin() + 1, lines.end(), expected.begin() + 1));
+    // The old report is an ordinary entry; the new one comes again at the end.
+    const std::string report =
+        Finish({Entry(file), {EntryNameOf(ReportFile()), "Success   :- old run\r\n"}});
+    EXPECT_EQ(report, lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
+}
+
+TEST_F(ArchiveSourcesTest, FileHeldOpenWithoutSharingFails) {
+    const std::string held = File("held.txt");
+    const std::string free = File("free.txt");
+    HANDLE lock = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    Add(held);
+    Add(free);
+    CloseHandle(lock);
+    EXPECT_EQ(LinesOf(lines_),
+              (std::vector<std::string>{"Failed    :- " + held, "Success   :- " + free}));
+    Finish({Entry(free)});
+}
+
+TEST_F(ArchiveSourcesTest, UncreatableArchiveFailsEveryFileAndIsRetried) {
+    const std::string a = File("a.txt");
+    const std::string b = File("b.txt");
+    const std::string c = File("c.txt");
+    // A folder where the archive should go: creation fails until it goes.
+    MakeFolders(ArchiveFile());
+    Add(a);
+    Add(b);
+    EXPECT_EQ(holder_.handle, nullptr);
+    RemoveTree(ArchiveFile());
+    Add(c);
+    EXPECT_EQ(LinesOf(lines_), (std::vector<std::string>{"Failed    :- " + a, "Failed    :- " + b,
+                                                         "Success   :- " + c}));
+    Finish({Entry(c)});
+}
+
+TEST_F(ArchiveSourcesTest, MissingInstallationDirectoryLeavesNoArchive) {
+    if (GetFileAttributesA("C:\\Velmaris") != INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "the default installation directory exists on this machine";
+    }
+    // The stored directory vanishes, so the default, which is missing too,
+    // is where the archive would go.
+    const std::string file = File("a.txt");
+    RemoveTree(install_);
+    Add(file);
+    Add(file);
+    WriteReport(holder_, lines_);
+    EXPECT_EQ(holder_.handle, nullptr);
+    EXPECT_EQ(LinesOf(lines_), std::vector<std::string>{"Failed    :- " + file});
+    EXPECT_EQ(GetFileAttributesA("C:\\Velmaris\\VelmarisErrorArchive.zip"),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(ArchiveFile().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ArchiveSourcesTest, EmptyReportIsStillAdded) {
+    EXPECT_EQ(Finish({}), "");
+    bool exists = false;
+    ReadWholeFile(ReportFile(), &exists);
+    EXPECT_TRUE(exists);
+}
+
+TEST_F(ArchiveSourcesTest, AddFileToArchiveRefusesBadArgumentsWithoutCreating) {
+    const std::string file = File("a.txt");
+    const std::string archive = ArchiveFile();
+    EXPECT_FALSE(AddFileToArchive(holder_, nullptr, file.c_str(), ZipDataKind::FileName));
+    EXPECT_FALSE(AddFileToArchive(holder_, "", file.c_str(), ZipDataKind::FileName));
+    EXPECT_FALSE(AddFileToArchive(holder_, archive.c_str(), nullptr, ZipDataKind::FileName));
+    EXPECT_FALSE(AddFileToArchive(holder_, archive.c_str(), "", ZipDataKind::FileName));
+    EXPECT_FALSE(AddFileToArchive(holder_, archive.c_str(), (sources_ + "\\none").c_str(),
+                                  ZipDataKind::FileName));
+    EXPECT_EQ(holder_.handle, nullptr);
+    EXPECT_EQ(GetFileAttributesA(archive.c_str()), INVALID_FILE_ATTRIBUTES);
+    // Once the holder is filled, the archive path is not looked at again.
+    EXPECT_TRUE(AddFileToArchive(holder_, archive.c_str(), file.c_str(), ZipDataKind::FileName));
+    EXPECT_TRUE(AddFileToArchive(holder_, (sources_ + "\\other.zip").c_str(), file.c_str(),
+                                 ZipDataKind::FileName));
+    EXPECT_EQ(GetFileAttributesA((sources_ + "\\other.zip").c_str()), INVALID_FILE_ATTRIBUTES);
+    Finish({Entry(file), Entry(file)});
+}
+
+TEST_F(ArchiveSourcesTest, SourceOf4GiBFailsAndTheArchiveStaysValid) {
+    const std::string small = File("small.txt");
+    const std::string huge = sources_ + "\\huge.bin";
+    HANDLE file = CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LONG high = 1;
+    SetFilePointer(file, 0, &high, FILE_BEGIN);
+    const bool sized = SetEndOfFile(file) != FALSE;
+    CloseHandle(file);
+    if (!sized) {
+        GTEST_SKIP() << "no room for a 4 GiB file here";
+    }
+    Add(huge);
+    Add(small);
+    DeleteFileA(huge.c_str());
+    EXPECT_EQ(LinesOf(lines_),
+              (std::vector<std::string>{"Failed    :- " + huge, "Success   :- " + small}));
+    Finish({Entry(small)});
+}
+
+} // namespace
