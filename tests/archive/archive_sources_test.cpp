@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -73,7 +76,7 @@ protected:
 
     // Writes the report, closes the archive and checks it against
     // `expected` plus the report as the last entry; returns the report.
-    std::string Finish(std::vector<ExpectedEntry> expected) {
+    std::string Finish(std::vector<ExpectedEntry> expected, const std::string& label = "") {
         WriteReport(holder_, lines_);
         ZipArchive::Close(holder_.handle);
         holder_.handle = nullptr;
@@ -88,8 +91,8 @@ protected:
             EXPECT_EQ(entries.back().crc, testing_support::Crc32(report));
         }
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        KeepForOracle(ArchiveFile(), std::string(test->test_suite_name()) + "." + test->name(),
-                      entries);
+        KeepForOracle(ArchiveFile(),
+                      std::string(test->test_suite_name()) + "." + test->name() + label, entries);
         return report;
     }
 
@@ -303,6 +306,204 @@ TEST_F(ArchiveSourcesTest, SourceOf4GiBFailsAndTheArchiveStaysValid) {
     EXPECT_EQ(LinesOf(lines_),
               (std::vector<std::string>{"Failed    :- " + huge, "Success   :- " + small}));
     Finish({Entry(small)});
+}
+
+// Runs a host program (Wine starts Unix programs given by their Z: path) and
+// waits until `done` holds, at most five seconds.
+template <typename Done>
+bool RunHostProgram(const char* program, std::string commandLine, Done done) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    for (int i = 0; i < 100 && !done(); ++i) {
+        Sleep(50);
+    }
+    return done();
+}
+
+// The host path of a Windows path, through Wine's own export; "" elsewhere.
+std::string HostPathOf(const std::string& path) {
+    using ToUnix = char*(__cdecl*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr) {
+        return "";
+    }
+    const std::wstring wide(path.begin(), path.end());
+    char* unix = toUnix(wide.c_str());
+    const std::string host = unix == nullptr ? "" : unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return host;
+}
+
+TEST_F(ArchiveSourcesTest, FolderLinkLoopEndsInOneNotFoundLine) {
+    const std::string inLoop = File("loop\\f.txt");
+    const std::string after = File("zz\\z.txt");
+    const std::string link = sources_ + "\\loop\\back";
+    const std::string hostLoop = HostPathOf(sources_ + "\\loop");
+    auto linked = [&] { return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    if (hostLoop.empty() ||
+        !RunHostProgram("Z:\\bin\\ln", "ln -s " + hostLoop + " " + hostLoop + "/back", linked)) {
+        GTEST_SKIP() << "no way to make a folder link here";
+    }
+    Add(sources_);
+    RunHostProgram("Z:\\bin\\rm", "rm " + hostLoop + "/back", [&] { return !linked(); });
+
+    const std::vector<std::string> lines = LinesOf(lines_);
+    std::vector<std::string> notFound;
+    std::set<std::string> succeeded;
+    for (const std::string& line : lines) {
+        if (line.compare(0, 13, "Not Found :- ") == 0) {
+            notFound.push_back(line.substr(13));
+        } else if (line.compare(0, 13, "Success   :- ") == 0) {
+            succeeded.insert(line.substr(13));
+        }
+    }
+    ASSERT_EQ(notFound.size(), 1u);
+    // Where the loop ends is the platform's: past 259 characters, or earlier
+    // when it refuses to follow that many links.
+    EXPECT_EQ(notFound[0].compare(0, link.size(), link), 0);
+    EXPECT_EQ(notFound[0].substr(notFound[0].size() - 9), "\\back\\*.*");
+    EXPECT_TRUE(succeeded.count(inLoop));
+    EXPECT_TRUE(succeeded.count(link + "\\f.txt"));
+    EXPECT_TRUE(succeeded.count(after));
+
+    // Every success is an entry; the archive stays readable.
+    WriteReport(holder_, lines_);
+    ZipArchive::Close(holder_.handle);
+    holder_.handle = nullptr;
+    bool valid = false;
+    const std::vector<ZipListingEntry> entries = ListArchive(ArchiveFile(), &valid);
+    ASSERT_TRUE(valid);
+    std::multiset<std::string> names;
+    for (const auto& entry : entries) {
+        names.insert(entry.name);
+    }
+    for (const std::string& path : succeeded) {
+        EXPECT_EQ(names.count(EntryNameOf(path)), 1u) << path;
+    }
+    EXPECT_EQ(entries.size(), succeeded.size() + 1);
+}
+
+// A random tree of files and folders below a root, as the test made it.
+struct RandomTree {
+    std::vector<std::string> folders;                           // root first
+    std::map<std::string, std::vector<std::string>> filesBelow; // folder -> every file below
+    std::vector<std::string> files;
+};
+
+class RandomTreeMaker {
+public:
+    explicit RandomTreeMaker(unsigned seed) : random_(seed) {}
+
+    RandomTree Make(const std::string& root) {
+        RandomTree tree;
+        MakeFolders(root);
+        Grow(root, 0, tree);
+        return tree;
+    }
+
+    unsigned Below(unsigned bound) { return static_cast<unsigned>(random_() % bound); }
+
+private:
+    std::string NewName(const char* extension) {
+        // Spaces and characters of the Western code page, with a serial so
+        // that no two names differ only in letter case.
+        static const char* const kAscii[] = {"plain", "with space", "x"};
+        static const char* const kWestern[] = {"D\xE4t\xE4", "r\xE9sum\xE9", "\xDF x",
+                                               "caf\xE9 au lait"};
+        std::string name =
+            GetACP() == 1252 && Below(2) == 0 ? kWestern[Below(4)] : kAscii[Below(3)];
+        return name + "_" + std::to_string(++serial_) + extension;
+    }
+
+    std::string Content() {
+        std::string bytes;
+        const unsigned length = Below(4) == 0 ? 0 : Below(6000);
+        const bool noisy = Below(2) == 0;
+        for (unsigned i = 0; i < length; ++i) {
+            bytes += noisy ? static_cast<char>(Below(256)) : "status line "[i % 12];
+        }
+        return bytes;
+    }
+
+    void Grow(const std::string& folder, int depth, RandomTree& tree) {
+        static const char* const kExtensions[] = {".txt", ".acq", ".zip", ""};
+        tree.folders.push_back(folder);
+        std::vector<std::string>& below = tree.filesBelow[folder];
+        const unsigned files = Below(4);
+        for (unsigned i = 0; i < files; ++i) {
+            const std::string path = folder + "\\" + NewName(kExtensions[Below(4)]);
+            WriteWholeFile(path, Content());
+            tree.files.push_back(path);
+            below.push_back(path);
+            tree.filesBelow[path] = {path};
+        }
+        const unsigned folders = depth < 3 ? Below(3) : 0;
+        for (unsigned i = 0; i < folders; ++i) {
+            const std::string sub = folder + "\\" + NewName("");
+            MakeFolders(sub);
+            Grow(sub, depth + 1, tree);
+            const std::vector<std::string>& inner = tree.filesBelow[sub];
+            tree.filesBelow[folder].insert(tree.filesBelow[folder].end(), inner.begin(),
+                                           inner.end());
+        }
+    }
+
+    std::mt19937 random_;
+    unsigned serial_ = 0;
+};
+
+TEST_F(ArchiveSourcesTest, PropertyEveryFileOncePerOutcomeAndEverySuccessInTheArchive) {
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        RandomTreeMaker maker(seed);
+        const RandomTree tree = maker.Make(sources_ + "\\run" + std::to_string(seed));
+        std::vector<std::string> candidates = tree.folders;
+        candidates.insert(candidates.end(), tree.files.begin(), tree.files.end());
+        PathList sources;
+        const unsigned count = 1 + maker.Below(5);
+        for (unsigned i = 0; i < count; ++i) {
+            AppendUnique(
+                sources,
+                WideText(
+                    candidates[maker.Below(static_cast<unsigned>(candidates.size()))].c_str()));
+            // Duplicates are kept out by the list, as in a run.
+            AppendUnique(sources, sources[sources.Count() - 1]);
+        }
+        if (maker.Below(2) == 0) {
+            AppendUnique(sources, WideText((tree.folders[0] + "\\gone").c_str()));
+        }
+
+        lines_ = ReportLines();
+        std::set<std::string> expectedLines;
+        std::vector<ExpectedEntry> expected;
+        for (const WideText& source : sources) {
+            Add(source.Narrow());
+            const auto found = tree.filesBelow.find(source.Narrow());
+            if (found == tree.filesBelow.end()) {
+                expectedLines.insert(std::string("Not Found :- ") + source.Narrow());
+                continue;
+            }
+            for (const std::string& file : found->second) {
+                expectedLines.insert("Success   :- " + file);
+                expected.push_back(Entry(file));
+            }
+        }
+        const std::vector<std::string> lines = LinesOf(lines_);
+        EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expectedLines);
+        EXPECT_EQ(lines.size(), expectedLines.size());
+        std::string report;
+        for (const std::string& line : lines) {
+            report += line + "\r\n";
+        }
+        EXPECT_EQ(Finish(expected, ".seed" + std::to_string(seed)), report);
+    }
 }
 
 } // namespace
