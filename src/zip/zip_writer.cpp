@@ -30,7 +30,10 @@ ZipWriter::~ZipWriter() {
 ZipResult ZipWriter::Start(const void* target, std::uint32_t size, ZipDataKind kind) {
     switch (kind) {
     case ZipDataKind::Handle: {
-        FileHandle file = FileDuplicate(FileHandleFromPointer(target));
+        // On Win32 the invalid handle value doubles as the current process's
+        // pseudo-handle, which would duplicate fine; refuse it up front.
+        FileHandle given = FileHandleFromPointer(target);
+        FileHandle file = FileIsUsable(given) ? FileDuplicate(given) : kNoFile;
         if (file == kNoFile) {
             return ZipResult::DuplicateFailed;
         }
