@@ -1,0 +1,18 @@
+// Benchmark input: every regular file under a folder, read into memory and
+// grouped by its top-level folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct BenchFile {
+    std::string group; // top-level folder under the root ("." for files at the root)
+    std::vector<std::uint8_t> data;
+};
+
+/* Reads every regular file under root, sorted by path. */
+std::vector<BenchFile> LoadCorpus(const std::string& root);
+
+/* The distinct groups of files, in first-seen order. */
+std::vector<std::string> CorpusGroups(const std::vector<BenchFile>& files);
