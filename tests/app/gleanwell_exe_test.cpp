@@ -1,0 +1,188 @@
+// Gleanwell.exe as a whole, driven from this separate process: its dialog and
+// rows, a folder added with Add Data, an archive run to its final box, and
+// the exit status and the archive it leaves.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "remote_gleanwell.h"
+#include "ui_wait.h"
+
+namespace {
+
+constexpr int kWaitMs = 30000;
+
+std::string ProgramPath() {
+    std::string path = GLEANWELL_EXE;
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+uint32_t Read32(const std::vector<char>& bytes, size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+uint16_t Read16(const std::vector<char>& bytes, size_t at) {
+    return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                 static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+// The entry names of a zip file's central directory, in order; empty when the
+// file is missing or its end record cannot be found.
+std::vector<std::string> ZipEntryNames(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> names;
+    if (bytes.size() < 22) {
+        return names;
+    }
+    size_t end = bytes.size() - 22;
+    while (end > 0 && Read32(bytes, end) != 0x06054b50) {
+        --end;
+    }
+    if (Read32(bytes, end) != 0x06054b50) {
+        return names;
+    }
+    const unsigned count = Read16(bytes, end + 10);
+    size_t at = Read32(bytes, end + 16);
+    for (unsigned i = 0; i < count && at + 46 <= bytes.size(); ++i) {
+        if (Read32(bytes, at) != 0x02014b50) {
+            break;
+        }
+        const size_t nameLength = Read16(bytes, at + 28);
+        names.emplace_back(&bytes[at + 46], nameLength);
+        at += 46 + nameLength + Read16(bytes, at + 30) + Read16(bytes, at + 32);
+    }
+    return names;
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& n : names) {
+        if (n == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class GleanwellExe : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        install_ = std::string(temp) + "gleanwell-exe\\Product";
+        project_ = install_ + "\\Run.pro";
+        SHCreateDirectoryExA(nullptr, (project_ + "\\Data\\Run1").c_str(), nullptr);
+        SHCreateDirectoryExA(nullptr, (install_ + "\\InletLogs").c_str(), nullptr);
+        WriteFile(install_ + "\\Velmaris.ini", "[Velmaris]\r\nVersion=7\r\n");
+        WriteFile(install_ + "\\Gradient.acq", std::string(5000, 'g'));
+        WriteFile(install_ + "\\InletLogs\\inlet.log", "valve 1 open\r\n");
+        WriteFile(project_ + "\\Run.frc", "F1=tube 1\r\n");
+        WriteFile(project_ + "\\Data\\Run1\\trace.txt", "0.0\t1.0\r\n");
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\ZentaVeld\\Velmaris", 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, "Directory", 0, REG_SZ, reinterpret_cast<const BYTE*>(install_.c_str()),
+                       static_cast<DWORD>(install_.size() + 1));
+        RegSetValueExA(key, "Project", 0, REG_SZ, reinterpret_cast<const BYTE*>(project_.c_str()),
+                       static_cast<DWORD>(project_.size() + 1));
+        RegCloseKey(key);
+    }
+
+    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\ZentaVeld"); }
+
+    // The entry name of a path: without its drive prefix, with forward slashes.
+    static std::string EntryName(const std::string& path) {
+        std::string name = path.substr(3);
+        for (char& c : name) {
+            if (c == '\\') {
+                c = '/';
+            }
+        }
+        return name;
+    }
+
+    std::string install_;
+    std::string project_;
+};
+
+TEST_F(GleanwellExe, ArchivesItsRowsAndEndsWithTheClosingCommandsId) {
+    RemoteGleanwell app;
+    ASSERT_TRUE(app.Start(ProgramPath(), kWaitMs)) << app.Error();
+
+    const std::vector<RemoteRow> fixed = app.ReadRows();
+    const char* expected[6][2] = {
+        {"Error Log", "System Error Log"},      {"Registry Settings", "System Registry"},
+        {"VLShare", "Shared Memory"},           {"Velmaris Files", "Velmaris"},
+        {"Halvorstrand Files", "Halvorstrand"}, {"Inlet Event Logs", "Inlet Event Logs"}};
+    ASSERT_EQ(fixed.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(fixed[i].item, expected[i][0]);
+        EXPECT_EQ(fixed[i].location, expected[i][1]);
+        EXPECT_TRUE(fixed[i].checked);
+    }
+
+    const std::string run = project_ + "\\Data\\Run1";
+    ASSERT_TRUE(app.AddDataFolder(run, kWaitMs)) << app.Error();
+    const std::vector<RemoteRow> rows = app.ReadRows();
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[6].item, "Raw Data");
+    EXPECT_EQ(rows[6].location, run);
+
+    std::string boxText;
+    ASSERT_TRUE(app.PressArchive(120000, boxText)) << app.Error();
+    EXPECT_EQ(boxText, "Finished archive");
+    ASSERT_TRUE(app.DismissBox(kWaitMs)) << app.Error();
+
+    DWORD status = 0;
+    ASSERT_TRUE(app.Close(kWaitMs, status)) << app.Error();
+    EXPECT_EQ(status, 2u);
+
+    const std::vector<std::string> names = ZipEntryNames(install_ + "\\VelmarisErrorArchive.zip");
+    ASSERT_FALSE(names.empty());
+    EXPECT_EQ(names.front(), EntryName(run + "\\trace.txt")); // user rows come first
+    EXPECT_TRUE(Contains(names, EntryName(install_ + "\\Velmaris.ini")));
+    EXPECT_TRUE(Contains(names, EntryName(install_ + "\\Gradient.acq")));
+    EXPECT_TRUE(Contains(names, EntryName(install_ + "\\InletLogs\\inlet.log")));
+    EXPECT_TRUE(Contains(names, EntryName(project_ + "\\Run.frc")));
+    EXPECT_EQ(names.back(), EntryName(install_ + "\\ZipFailureFile.txt"));
+}
+
+TEST_F(GleanwellExe, EnterOffAButtonEndsWithStatusOneAndEscapeWithTwo) {
+    for (UINT key : {VK_RETURN, VK_ESCAPE}) {
+        RemoteGleanwell app;
+        ASSERT_TRUE(app.Start(ProgramPath(), kWaitMs)) << app.Error();
+        HWND list = GetDlgItem(app.Dialog(), 1002);
+        PostKey(FocusOfThreadOf(app.Dialog()), VK_TAB);
+        for (int i = 0; i < 200 && FocusOfThreadOf(app.Dialog()) != list; ++i) {
+            Sleep(20);
+        }
+        ASSERT_EQ(FocusOfThreadOf(app.Dialog()), list);
+        PostKey(list, key);
+        DWORD status = 0;
+        ASSERT_TRUE(app.Close(kWaitMs, status)) << app.Error();
+        EXPECT_EQ(status, key == VK_RETURN ? 1u : 2u);
+    }
+}
+
+} // namespace
