@@ -421,3 +421,27 @@ TEST(ZipMemoryTest, GetMemoryOfAFileArchiveIsRefused) {
     EXPECT_EQ(ZipResult::Success, ZipArchive::Close(handle));
     EXPECT_EQ(22u, ReadBytes(path).size());
 }
+
+TEST(ZipMemoryTest, DeflatedDataThatOverflowsTheBlockFailsWithoutOverrun) {
+    // The compressor's output hits the end of the block mid-entry: the entry
+    // fails with the sticky error and nothing is written past the block.
+    std::vector<char> block(3000 + 64, '\x5A');
+    ZipHandle* handle = ZipArchive::Create(block.data(), 3000, ZipDataKind::Memory);
+    ASSERT_NE(nullptr, handle);
+    std::string data = SampleNoise(100000, 8);
+    EXPECT_EQ(ZipResult::MemoryTooSmall,
+              ZipArchive::AddFile(handle, "noise.bin", data.data(), 100000, ZipDataKind::Memory));
+    EXPECT_EQ(ZipResult::PreviousError,
+              ZipArchive::AddFile(handle, "next.bin", data.data(), 10, ZipDataKind::Memory));
+    // The failed entry is not listed; the directory and end record still fit.
+    void* memory = nullptr;
+    std::uint32_t length = 0;
+    EXPECT_EQ(ZipResult::Success, ZipArchive::GetMemory(handle, &memory, &length));
+    ParsedArchive parsed = ParseArchive(std::string(block.data(), length));
+    EXPECT_EQ("", parsed.error);
+    EXPECT_EQ(0u, parsed.entry_count);
+    EXPECT_EQ(ZipResult::Success, ZipArchive::Close(handle));
+    for (std::size_t i = 3000; i < block.size(); ++i) {
+        ASSERT_EQ('\x5A', block[i]) << i;
+    }
+}

@@ -436,3 +436,16 @@ TEST_F(ZipFilesTest, StoredEntryOfTheWrongSizeOnlyFailsWhereHeadersCannotBeMende
     ASSERT_EQ(1u, parsed.entries.size());
     EXPECT_EQ("after.zip", parsed.entries[0].name);
 }
+
+#ifndef _WIN32
+TEST_F(ZipFilesTest, FullDeviceFailsEachEntryWithoutStickyError) {
+    // A file target whose writes fail: entries fail alone, Close reports it.
+    ZipHandle* handle = ZipArchive::Create("/dev/full", 0, ZipDataKind::FileName);
+    if (handle == nullptr) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    EXPECT_EQ(ZipResult::WriteFailed, AddMemory(handle, "a.txt", "abc"));
+    EXPECT_EQ(ZipResult::WriteFailed, AddMemory(handle, "b.txt", "abc"));
+    EXPECT_EQ(ZipResult::WriteFailed, ZipArchive::Close(handle));
+}
+#endif
