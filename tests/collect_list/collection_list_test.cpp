@@ -271,6 +271,24 @@ TEST_F(CollectionListTest, KeyboardIsLeftToTheControl) {
     EXPECT_EQ(SendMessageA(control_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 6);
 }
 
+TEST_F(CollectionListTest, PaintRequestsDrawTheGradientBehindTheRows) {
+    Fill();
+    ShowWindow(dialogWindow_, SW_SHOWNOACTIVATE);
+    InvalidateRect(control_, nullptr, TRUE);
+    UpdateWindow(control_);
+    RECT client{};
+    GetClientRect(control_, &client);
+    HDC dc = GetDC(control_);
+    // Below the last row: the first and the last band, where the control
+    // alone would have left white.
+    const COLORREF left = GetPixel(dc, 0, client.bottom - 2);
+    const COLORREF right = GetPixel(dc, client.right - 1, client.bottom - 2);
+    ReleaseDC(control_, dc);
+    EXPECT_EQ(left, RGB(191, 217, 243));
+    EXPECT_EQ(right, RGB(254, 254, 254));
+    EXPECT_FALSE(GetUpdateRect(control_, nullptr, FALSE));
+}
+
 TEST_F(CollectionListTest, DestroyedListIsForgotten) {
     Fill();
     const WNDPROC previous = list_.PreviousProcedure();
