@@ -449,3 +449,29 @@ TEST_F(ZipFilesTest, FullDeviceFailsEachEntryWithoutStickyError) {
     EXPECT_EQ(ZipResult::WriteFailed, ZipArchive::Close(handle));
 }
 #endif
+
+#ifdef _WIN32
+#include <windows.h>
+
+TEST_F(ZipFilesTest, OnlyTheKnownAttributeBitsReachTheLowByte) {
+    std::string path = scratch_.Path("marked.txt");
+    WriteBytes(path, "marked");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                                     FILE_ATTRIBUTE_ARCHIVE |
+                                                     FILE_ATTRIBUTE_TEMPORARY));
+    DWORD reported = GetFileAttributesA(path.c_str());
+    ReaderCase reader_case;
+    ZipHandle* handle =
+        ZipArchive::Create(reader_case.ArchivePath().c_str(), 0, ZipDataKind::FileName);
+    ASSERT_NE(nullptr, handle);
+    ASSERT_EQ(ZipResult::Success, AddByName(handle, "marked.txt", path));
+    ASSERT_EQ(ZipResult::Success, ZipArchive::Close(handle));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ParsedArchive parsed = ParseArchive(ReadBytes(reader_case.ArchivePath()));
+    ASSERT_EQ("", parsed.error);
+    ASSERT_EQ(1u, parsed.entries.size());
+    EXPECT_EQ(0x81800000u | (reported & 0x27u), parsed.entries[0].external);
+    reader_case.Expect("marked.txt", "marked");
+    EXPECT_READERS_ACCEPT(reader_case);
+}
+#endif
