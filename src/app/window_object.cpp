@@ -3,6 +3,10 @@
 namespace {
 // The property that leads from a bound window to its object.
 const char kObjectProperty[] = "Gleanwell.WindowObject";
+// The procedure a subclassed control had before, kept with the control so
+// that it is still reached when the object is gone while a later subclass
+// sits above ours.
+const char kPreviousProperty[] = "Gleanwell.PreviousProcedure";
 
 bool ReturnsHandlerResult(UINT message) {
     switch (message) {
@@ -125,6 +129,7 @@ bool SubclassedWindow::Attach(HWND control) {
         return false;
     }
     previous_ = reinterpret_cast<WNDPROC>(previous);
+    SetPropA(control, kPreviousProperty, reinterpret_cast<HANDLE>(previous));
     return true;
 }
 
@@ -132,6 +137,7 @@ void SubclassedWindow::Detach() {
     HWND window = Window();
     if (GetWindowLongPtrA(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(SubclassEntry)) {
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        RemovePropA(window, kPreviousProperty);
     }
     previous_ = nullptr;
 }
@@ -157,9 +163,15 @@ LRESULT SubclassedWindow::EntryProcedure(UINT message, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK SubclassedWindow::SubclassEntry(HWND window, UINT message, WPARAM wParam,
                                                  LPARAM lParam) {
     WindowObject* object = FromWindow(window);
-    if (object == nullptr) {
-        // Not reachable while attached; keep the control alive regardless.
-        return DefWindowProcA(window, message, wParam, lParam);
+    if (object != nullptr) {
+        return object->EntryProcedure(message, wParam, lParam);
     }
-    return object->EntryProcedure(message, wParam, lParam);
+    // The object went away while a later subclass kept ours in the chain:
+    // pass everything straight on to the control's own procedure.
+    auto previous = reinterpret_cast<WNDPROC>(GetPropA(window, kPreviousProperty));
+    if (message == WM_NCDESTROY) {
+        RemovePropA(window, kPreviousProperty);
+    }
+    return previous != nullptr ? CallWindowProcA(previous, window, message, wParam, lParam)
+                               : DefWindowProcA(window, message, wParam, lParam);
 }

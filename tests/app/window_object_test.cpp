@@ -268,4 +268,26 @@ TEST_F(SubclassTest, ObjectGoneBeforeItsControlRestoresTheProcedure) {
     EXPECT_EQ(SendMessageA(list_, WM_APP, 0, 0), 0);
 }
 
+WNDPROC laterPrevious = nullptr;
+LRESULT CALLBACK LaterSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(laterPrevious, window, message, wParam, lParam);
+}
+
+TEST_F(SubclassTest, ObjectGoneUnderALaterSubclassLeavesTheControlWorking) {
+    {
+        RecordingControl control;
+        ASSERT_TRUE(control.Attach(list_));
+        laterPrevious = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LaterSubclass)));
+    }
+    // The later subclass still calls ours, which now hands everything on.
+    EXPECT_EQ(SendMessageA(list_, WM_APP, 0, 0), 0);
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<char*>("row");
+    EXPECT_EQ(SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), 0);
+    EXPECT_EQ(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0), 1);
+    EXPECT_TRUE(DestroyWindow(dialogWindow_));
+}
+
 } // namespace
