@@ -127,6 +127,12 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
     output_.limit = kOutputLimit - reserved;
     output_.over_limit = false;
 
+    // A failed rewrite of the previous header may have left the position
+    // inside the archive; entries always start at its end.
+    if (output_.position != output_.end && !OutputSeek(output_, output_.end)) {
+        CloseZipSource(source_);
+        return ZipResult::NotSeekable;
+    }
     std::uint8_t header[kLocalHeaderCapacity];
     std::uint32_t header_size = EncodeLocalHeader(record_, header);
     if (OutputWrite(output_, header, header_size) != header_size) {
