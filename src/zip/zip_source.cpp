@@ -97,7 +97,8 @@ ZipResult OpenHandle(ZipSource& state, FileHandle file, std::uint32_t size) {
         }
     } else {
         state.external_attributes = kAttributesStream;
-        state.size_known = size != 0;
+        // 0 and 0xFFFFFFFF (-1 as the format's signed size) both mean unknown.
+        state.size_known = size != 0 && size != 0xFFFFFFFFu;
         state.anticipated_size = size;
         SetTimesNow(state);
     }

@@ -415,7 +415,15 @@ TEST_F(ZipFilesTest, StoredEntryOfTheWrongSizeOnlyFailsWhereHeadersCannotBeMende
                   ZipArchive::AddFile(handle, "told-100.zip", FileHandleToPointer(feed.ReadEnd()),
                                       100, ZipDataKind::Handle));
     }
+    {
+        // 0xFFFFFFFF is the format's "unknown", not a size too large to store.
+        PipeFeed feed(bytes);
+        EXPECT_EQ(ZipResult::Success, ZipArchive::AddFile(handle, "told-unknown.txt",
+                                                          FileHandleToPointer(feed.ReadEnd()),
+                                                          0xFFFFFFFFu, ZipDataKind::Handle));
+    }
     ASSERT_EQ(ZipResult::Success, ZipArchive::Close(handle));
+    reader_case.Expect("told-unknown.txt", bytes);
     reader_case.Expect("told-100.zip", bytes);
     EXPECT_READERS_ACCEPT(reader_case);
 
