@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -76,8 +75,9 @@ inline std::string CompareEntries(const std::vector<ZipListingEntry>& actual,
    manifest `label`.txt, when GLEANWELL_ORACLE_DIR is set. */
 inline void KeepForOracle(const std::string& path, const std::string& label,
                           const std::vector<ZipListingEntry>& entries) {
-    const char* named = std::getenv("GLEANWELL_ORACLE_DIR");
-    if (named == nullptr || *named == '\0') {
+    char named[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("GLEANWELL_ORACLE_DIR", named, sizeof named);
+    if (length == 0 || length >= sizeof named) {
         return;
     }
     std::string folder = named;

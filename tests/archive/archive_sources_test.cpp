@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <set>
@@ -134,7 +136,7 @@ TEST_F(ArchiveSourcesTest, FoldersAreWalkedDepthFirstWithoutLinesOfTheirOwn) {
     const auto c2 = position(files[3]);
     const auto b = position(files[1]);
     EXPECT_EQ(std::abs(c - c2), 1);
-    EXPECT_TRUE(b == std::min(c, c2) - 1 || b == std::max(c, c2) + 1);
+    EXPECT_TRUE(b == (c < c2 ? c : c2) - 1 || b == (c < c2 ? c2 : c) + 1);
 
     std::string report;
     for (const std::string& line : lines) {
@@ -335,9 +337,9 @@ std::string HostPathOf(const std::string& path) {
         return "";
     }
     const std::wstring wide(path.begin(), path.end());
-    char* unix = toUnix(wide.c_str());
-    const std::string host = unix == nullptr ? "" : unix;
-    HeapFree(GetProcessHeap(), 0, unix);
+    char* hostName = toUnix(wide.c_str());
+    const std::string host = hostName == nullptr ? "" : hostName;
+    HeapFree(GetProcessHeap(), 0, hostName);
     return host;
 }
 
