@@ -37,6 +37,29 @@ TEST(ZipCrc32Test, KnownValuesAndRunningUpdate) {
     EXPECT_EQ(0x2144DF1Cu, Crc32Update(0, zeros, 4));
 }
 
+TEST(ZipCrc32Test, AgreesWithTheBitwiseDefinitionAtEveryLengthAndSplit) {
+    std::string noise = SampleNoise(300, 17);
+    const std::uint8_t* bytes = reinterpret_cast<const std::uint8_t*>(noise.data());
+    auto bitwise = [](const std::uint8_t* data, std::size_t length) {
+        std::uint32_t crc = 0xFFFFFFFFu;
+        for (std::size_t i = 0; i < length; ++i) {
+            crc ^= data[i];
+            for (int k = 0; k < 8; ++k) {
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+            }
+        }
+        return ~crc;
+    };
+    for (std::size_t length = 0; length <= 300; length += 7) {
+        std::uint32_t expected = bitwise(bytes, length);
+        EXPECT_EQ(expected, Crc32Update(0, bytes, length)) << length;
+        std::size_t split = length / 3;
+        EXPECT_EQ(expected,
+                  Crc32Update(Crc32Update(0, bytes, split), bytes + split, length - split))
+            << length;
+    }
+}
+
 TEST(ZipEntryNameTest, SlashesFolderMarkAndCapacity) {
     char field[kZipNameCapacity];
     EXPECT_EQ(12u, MakeEntryName("DATA\\LOG.ZIP", false, field));
