@@ -10,10 +10,10 @@ bool ExportRegistryBranch(const char* filePath, const char* branch, DWORD timeou
     const NarrowText command = NarrowText("regedit /e \"") + filePath + "\" " + branch;
     std::vector<char> commandLine(command.CStr(), command.CStr() + command.Length() + 1);
 
-    // The editor from the Windows directory, never one found in the current
-    // directory; the command line still names it as "regedit".
+    // The editor from the shared Windows directory, never one found in the
+    // current directory; the command line still names it as "regedit".
     char windows[MAX_PATH];
-    const UINT length = GetWindowsDirectoryA(windows, sizeof windows);
+    const UINT length = GetSystemWindowsDirectoryA(windows, sizeof windows);
     const NarrowText editor = NarrowText(windows) + "\\regedit.exe";
     const bool haveEditorPath = length > 0 && length < sizeof windows;
 

@@ -177,8 +177,13 @@ TEST_F(CollectionStepsTest, EventLogBackupPathIsAppendedWithOrWithoutABackup) {
 
 TEST_F(CollectionStepsTest, ExportReachesEveryLegalFolderName) {
     MachineBranch branch;
-    for (const char* name :
-         {"Program Files", "a&b", "c^d", "e%PATH%f", "(g)h", "i j & (k) ^ %l%"}) {
+    // Run from the scratch folder, so a command smuggled in by a folder name
+    // would leave its folder here.
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(sizeof previous, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(scratch_.Path().c_str()));
+    for (const char* name : {"Program Files", "a&b", "c^d", "e%PATH%f", "(g)h", "i j & (k) ^ %l%",
+                             "m & mkdir injected &"}) {
         const std::string folder = scratch_ / name;
         MakeFolders(folder);
         RegistrySandbox::WriteText("Directory", folder);
@@ -193,6 +198,8 @@ TEST_F(CollectionStepsTest, ExportReachesEveryLegalFolderName) {
         EXPECT_TRUE(exported) << name;
         EXPECT_TRUE(ExportMentions(bytes, "gleanwell-export-marker")) << name;
     }
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(GetFileAttributesA((scratch_ / "injected").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(CollectionStepsTest, ExportGivesUpAtItsBound) {
