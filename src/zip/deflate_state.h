@@ -11,7 +11,6 @@ namespace deflate_limits {
 constexpr int kMinMatch = 3;
 constexpr int kMaxMatch = 258;
 constexpr std::uint32_t kWindowSize = 32768; // the dictionary
-constexpr std::uint32_t kWindowMask = kWindowSize - 1;
 constexpr std::uint32_t kMinLookahead = kMaxMatch + kMinMatch + 1; // 262
 constexpr std::uint32_t kMaxDist = kWindowSize - kMinLookahead;    // 32,506
 constexpr std::uint32_t kSlidePoint = kWindowSize + kMaxDist;      // 65,274
@@ -123,9 +122,13 @@ struct DeflateState {
     std::uint16_t d_buf[deflate_limits::kDistBufSize];
 
     // ---- match finder tables ----
-    // Positions fit in 16 bits (the window is 64 KiB); 0 means "none".
+    // Positions fit in 16 bits (the window is 64 KiB); 0 means "none". The
+    // chain links are indexed by the whole window position (no masking on
+    // the search's critical path), and prev2 holds the link two steps on
+    // (prev[prev[p]]), so that a search loads one link per two candidates.
     std::uint16_t head[deflate_limits::kHashSize];
-    std::uint16_t prev[deflate_limits::kWindowSize];
+    std::uint16_t prev[2 * deflate_limits::kWindowSize];
+    std::uint16_t prev2[2 * deflate_limits::kWindowSize];
     std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
 };
 

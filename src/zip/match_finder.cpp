@@ -61,7 +61,8 @@ inline void update_hash(std::uint32_t& h, std::uint8_t c) {
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
-    s.prev[pos & kWindowMask] = static_cast<std::uint16_t>(head);
+    s.prev[pos] = static_cast<std::uint16_t>(head);
+    s.prev2[pos] = s.prev[head];
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     return head;
 }
@@ -90,6 +91,8 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.read_context = read_context;
     s.window_size = 2 * kWindowSize;
     std::memset(s.head, 0, sizeof s.head);
+    std::memset(s.prev, 0, sizeof s.prev);
+    std::memset(s.prev2, 0, sizeof s.prev2);
     std::memset(s.window, 0, sizeof s.window);
 
     const LzTuning& tuning = kLzTuning[row];
@@ -134,8 +137,9 @@ void lz_refill(DeflateState& s) {
             for (auto& head : s.head) {
                 head = slid(head);
             }
-            for (auto& link : s.prev) {
-                link = slid(link);
+            for (std::uint32_t n = 0; n < kWindowSize; ++n) {
+                s.prev[n] = slid(s.prev[n + kWindowSize]);
+                s.prev2[n] = slid(s.prev2[n + kWindowSize]);
             }
             more += kWindowSize;
         }
@@ -158,27 +162,31 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     const std::uint8_t* const window = s.window;
     const std::uint8_t* const scan = window + strstart;
     const std::uint16_t* const prev = s.prev;
+    const std::uint16_t* const prev2 = s.prev2;
     std::uint32_t best_len = s.prev_length;
     const std::uint32_t nice_match = s.nice_match;
     const std::uint32_t limit = strstart > kMaxDist ? strstart - kMaxDist : 0;
     std::uint32_t match_start = s.match_start;
-    bool future = false;
 
     if (s.prev_length >= s.good_match) {
         chain_length >>= 2;
     }
     deflate_check(s, strstart <= s.window_size - kMinLookahead, "insufficient lookahead");
+    deflate_check(s, candidate < strstart, "no future");
 
     const std::uint16_t scan_start = load16(scan);
     std::uint16_t scan_end = load16(scan + best_len - 1);
-    do {
-        future |= candidate >= strstart;
-        const std::uint8_t* const match = window + candidate;
+    const std::uint8_t* end_base = window + best_len - 1;
+
+    // Tries one candidate; returns true when the search is to stop (a match
+    // of nice length).
+    auto visit = [&](std::uint32_t cand) {
         // Reject on the two bytes that would end a better match, then on the
         // first two; an equal hash makes the third byte equal.
-        if (load16(match + best_len - 1) != scan_end || load16(match) != scan_start) {
-            continue;
+        if (load16(end_base + cand) != scan_end || load16(window + cand) != scan_start) {
+            return false;
         }
+        const std::uint8_t* const match = window + cand;
         std::uint32_t len = kMinMatch;
         for (;;) {
             const std::uint64_t diff = load64le(scan + len) ^ load64le(match + len);
@@ -195,16 +203,39 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
             len = kMaxMatch;
         }
         if (len > best_len) {
-            match_start = candidate;
+            match_start = cand;
             best_len = len;
             if (len >= nice_match) {
-                break;
+                return true;
             }
             scan_end = load16(scan + best_len - 1);
+            end_base = window + best_len - 1;
         }
-    } while ((candidate = prev[candidate & kWindowMask]) > limit && --chain_length != 0);
+        return false;
+    };
 
-    deflate_check(s, !future, "no future");
+    // Candidates in chain order, two per loaded link; the budget and the
+    // distance limit apply to each candidate as in a one-step walk.
+    for (;;) {
+        if (visit(candidate)) {
+            break;
+        }
+        const std::uint32_t next = prev[candidate];
+        const std::uint32_t after = prev2[candidate];
+        if (next <= limit || --chain_length == 0) {
+            candidate = next;
+            break;
+        }
+        if (visit(next)) {
+            candidate = next;
+            break;
+        }
+        candidate = after;
+        if (candidate <= limit || --chain_length == 0) {
+            break;
+        }
+    }
+    deflate_check(s, candidate < strstart, "no future");
     deflate_check(s, strstart + best_len <= s.window_size - 1, "wild scan");
     s.match_start = match_start;
     return best_len;
