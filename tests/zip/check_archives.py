@@ -6,7 +6,8 @@ A case folder holds archive.zip, optionally names.txt (the expected entry
 names, one a line, in order), expect/ (the expected bytes of each file
 entry, under its entry name) and skip.txt (readers known unable to open this
 kind of archive at all, one "tool reason" a line). Every archive must pass `unzip -t`, `7z t`,
-`bsdtar -tf` and Python's zipfile (testzip plus a byte-exact comparison).
+`bsdtar -tf` (and extract with `bsdtar -xO`, which checks the CRCs) and
+Python's zipfile (testzip plus a byte-exact comparison).
 Exit status: 0 all accepted, 1 a reader refused, 77 a reader is missing
 (the others were still run).
 """
@@ -18,9 +19,11 @@ import zipfile
 
 
 def run(command):
-    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    extracting = "-xOf" in command
+    done = subprocess.run(command, stdout=subprocess.DEVNULL if extracting else subprocess.PIPE,
+                          stderr=subprocess.STDOUT if not extracting else subprocess.PIPE)
     if done.returncode != 0:
-        text = done.stdout.decode("utf-8", "replace")
+        text = (done.stderr if extracting else done.stdout).decode("utf-8", "replace")
         return "%s failed (%d):\n%s" % (" ".join(command), done.returncode, text[-3000:])
     return None
 
@@ -62,6 +65,7 @@ def check_case(case):
         ("unzip", ["unzip", "-tqq", archive]),
         ("7z", [seven or "7z", "t", "-bd", archive]),
         ("bsdtar", ["bsdtar", "-tf", archive]),
+        ("bsdtar", ["bsdtar", "-xOf", archive]),
     ]
     skipped = set()
     skip_file = os.path.join(case, "skip.txt")
