@@ -33,13 +33,15 @@ if [ -z "${GLEANWELL_RUN_MODE:-}" ]; then
   GLEANWELL_RUN_MODE=demo exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 
-. scripts/wine-env.sh "$build"
-scripts/wine-prefix.sh "$build"
+# The run has a Wine prefix of its own (build/windows/demo/wineprefix), so
+# that the demo installation never meets the tests.
 exe="$build/src/app/Gleanwell.exe"
 driver="$build/tests/app/demo_driver.exe"
 simulator="$build/tests/archive/status_block_sim.exe"
 out="$build/demo"
 mkdir -p "$out"
+. scripts/wine-env.sh "$out"
+scripts/wine-prefix.sh "$out"
 
 # One wineserver for the whole run, warmed up with its output going nowhere so
 # that no background process holds this script's pipes; ended at the end.
@@ -66,7 +68,7 @@ installed_dir() {
 made_demo=
 install=$(installed_dir)
 if [ -z "$install" ]; then
-  scripts/demo/make-demo.sh "$build"
+  scripts/demo/make-demo.sh "$out"
   made_demo=1
   install=$(installed_dir)
 fi

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Makes a demo Velmaris installation inside a build tree's Wine prefix: the
+# Makes a demo Velmaris installation inside a Wine prefix: the
 # product tree under C:\Velmaris with its configuration, acquisition, fraction
 # and inlet log files, the Halvorstrand, Barcodes, Plates and Racks folders, a
 # Default.pro project with fraction files and a raw-data run, the machine
 # registry branches that Gleanwell exports, and the per-user settings that
 # point Gleanwell at it. Needs the prefix's wineserver running (and DISPLAY).
-# Usage: scripts/demo/make-demo.sh BUILD_DIR
+# Usage: scripts/demo/make-demo.sh DIR   (the prefix is DIR/wineprefix)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../wine-env.sh" "$1"

@@ -24,7 +24,12 @@ MainDialog::MainDialog() {
     ShowWindow(GetConsoleWindow(), SW_HIDE);
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+    // Normally closed already; a window left behind must not outlive its object.
+    if (Window() != nullptr) {
+        DestroyWindow(Window());
+    }
+}
 
 HWND MainDialog::Create(HINSTANCE instance) {
     instance_ = instance;

@@ -15,7 +15,8 @@ public:
        the (unattached) collection list. */
     MainDialog();
 
-    /* Releases the collection list. The window must already be gone. */
+    /* Destroys the window if it is still there, then releases the collection
+       list. */
     ~MainDialog() override;
 
     /* Creates the dialog modelessly from template 129 of `instance`, with no

@@ -16,6 +16,7 @@
 #include "app/main_dialog.h"
 #include "app/resource_ids.h"
 #include "settings/install_locations.h"
+#include "browser_select.h"
 #include "ui_wait.h"
 
 namespace {
@@ -208,7 +209,7 @@ void ChooseInBrowser(const std::string& path, std::string* rootItem, bool* statu
         SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
         *rootItem = text;
     }
-    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+    EXPECT_TRUE(SelectFolderInBrowser(GetCurrentProcess(), browser, path));
     if (statusShown != nullptr) {
         *statusShown = DialogShowsText(browser, path);
     }

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "app/resource_ids.h"
+#include "browser_select.h"
 #include "ui_wait.h"
 
 namespace {
@@ -97,60 +98,6 @@ std::vector<RemoteRow> RemoteGleanwell::ReadRows() {
     return rows;
 }
 
-std::string RemoteGleanwell::TreeItemText(HWND tree, HTREEITEM item) {
-    constexpr SIZE_T kTextSize = MAX_PATH;
-    RemoteBlock block(process_.hProcess, sizeof(TVITEMA) + kTextSize);
-    if (block.Address() == nullptr) {
-        return std::string();
-    }
-    TVITEMA query{};
-    query.mask = TVIF_TEXT;
-    query.hItem = item;
-    query.pszText = reinterpret_cast<char*>(block.Address() + sizeof(TVITEMA));
-    query.cchTextMax = kTextSize;
-    block.Write(0, &query, sizeof query);
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(block.Address()));
-    char text[kTextSize] = {};
-    block.Read(sizeof(TVITEMA), text, kTextSize - 1);
-    return text;
-}
-
-bool RemoteGleanwell::SelectInTree(HWND tree, const std::string& folder) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= folder.size()) {
-        const size_t end = folder.find('\\', start);
-        parts.push_back(
-            folder.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    const std::string rootText = TreeItemText(tree, item);
-    size_t next = 0;
-    while (next < parts.size() && lstrcmpiA(parts[next].c_str(), rootText.c_str()) != 0) {
-        ++next;
-    }
-    if (next == parts.size()) {
-        return false;
-    }
-    for (++next; next < parts.size() && item != nullptr; ++next) {
-        SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
-        auto child = reinterpret_cast<HTREEITEM>(
-            SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
-        while (child != nullptr &&
-               lstrcmpiA(TreeItemText(tree, child).c_str(), parts[next].c_str()) != 0) {
-            child = reinterpret_cast<HTREEITEM>(
-                SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
-        }
-        item = child;
-    }
-    return item != nullptr &&
-           SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
-}
-
 bool RemoteGleanwell::AddDataFolder(const std::string& folder, int timeoutMs) {
     PostMessageA(GetDlgItem(dialog_, IDC_ADD_DATA), BM_CLICK, 0, 0);
     HWND browser = WaitForWindow("Browse for Folder", process_.dwProcessId, timeoutMs);
@@ -158,16 +105,7 @@ bool RemoteGleanwell::AddDataFolder(const std::string& folder, int timeoutMs) {
         error_ = "the folder browser did not open";
         return false;
     }
-    // The status line follows the selection. Wine's browser may not find a
-    // path given as text in a tree it has just made; then the folder is
-    // selected by walking the tree from its root item.
-    RemoteBlock path(process_.hProcess, folder.size() + 1);
-    path.Write(0, folder.c_str(), folder.size() + 1);
-    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.Address()));
-    if (!DialogShowsText(browser, folder)) {
-        SelectInTree(FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr), folder);
-    }
-    if (!DialogShowsText(browser, folder)) {
+    if (!SelectFolderInBrowser(process_.hProcess, browser, folder)) {
         PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
         error_ = "the folder browser did not select " + folder;
         return false;

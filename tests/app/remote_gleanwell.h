@@ -3,7 +3,6 @@
 // its dialog, read its rows, press its buttons, answer its message box, close
 // it. Used by the out-of-process test and by the demo run.
 #include <windows.h>
-#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -53,10 +52,6 @@ public:
 
 private:
     std::string RemoteText(HWND list, int row, int column);
-    std::string TreeItemText(HWND tree, HTREEITEM item);
-    // Selects `folder` in the browser's tree, starting at the component that
-    // names the tree's root item; false when some component is missing.
-    bool SelectInTree(HWND tree, const std::string& folder);
 
     PROCESS_INFORMATION process_{};
     HWND dialog_ = nullptr;

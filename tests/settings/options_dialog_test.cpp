@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "app/browser_select.h"
 #include "app/resource_ids.h"
 #include "app/ui_wait.h"
 #include "settings/install_locations.h"
@@ -182,8 +183,7 @@ TEST_F(OptionsRun, BrowsingReplacesTheProjectBoxAndCancelThenStoresNothing) {
             PostMessageA(GetDlgItem(dialog, IDC_BROWSE_PROJECT), BM_CLICK, 0, 0);
             HWND browser = WaitForWindow("Browse for Folder", GetCurrentProcessId(), kWaitMs);
             ASSERT_NE(browser, nullptr);
-            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE,
-                         reinterpret_cast<LPARAM>(picked.c_str()));
+            EXPECT_TRUE(SelectFolderInBrowser(GetCurrentProcess(), browser, picked));
             PostMessageA(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
             EXPECT_TRUE(WaitForWindowGone(browser, kWaitMs));
             EXPECT_EQ(BoxText(dialog, IDC_PROJECT_DIR), picked);
