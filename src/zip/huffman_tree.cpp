@@ -9,13 +9,14 @@ inline bool smaller(const DeflateState& s, const CtNode* tree, int n, int m) {
 } // namespace
 
 std::uint32_t ct_bit_reverse(std::uint32_t code, int length) {
-    std::uint32_t result = 0;
-    do {
-        result |= code & 1;
-        code >>= 1;
-        result <<= 1;
-    } while (--length > 0);
-    return result >> 1;
+    // Reverse all 16 bits by swapping halves of ever smaller groups, then
+    // drop the bits below the code.
+    std::uint32_t v = code & 0xFFFF;
+    v = ((v >> 1) & 0x5555) | ((v & 0x5555) << 1);
+    v = ((v >> 2) & 0x3333) | ((v & 0x3333) << 2);
+    v = ((v >> 4) & 0x0F0F) | ((v & 0x0F0F) << 4);
+    v = ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
+    return v >> (16 - length);
 }
 
 void ct_sift_down(DeflateState& s, const CtNode* tree, int k) {

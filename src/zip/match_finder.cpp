@@ -76,6 +76,26 @@ std::uint32_t end_block(DeflateState& s, bool final) {
     return ct_end_block(s, data, static_cast<std::uint32_t>(s.strstart - s.block_start), final);
 }
 
+// The tables are cleared as input arrives rather than all at once, so that a
+// small entry does not pay for the whole window: links of positions from..to
+// become 0 (they are written before a search reads them, but a slide moves
+// them all).
+void clear_links(DeflateState& s, std::uint32_t from, std::uint32_t to) {
+    std::memset(s.prev + from, 0, (to - from) * sizeof s.prev[0]);
+    std::memset(s.prev2 + from, 0, (to - from) * sizeof s.prev2[0]);
+}
+
+// At the end of the input: zeroes the window bytes that a comparison near the
+// end may look at, and the links that a later slide would move.
+void clear_past_input(DeflateState& s) {
+    const std::uint32_t end = s.strstart + s.lookahead;
+    const std::uint32_t tail = end + kMaxMatch + kWindowSlack;
+    std::memset(s.window + end, 0, (tail < s.window_size ? tail : s.window_size) - end);
+    if (end >= kSlidePoint) {
+        clear_links(s, end, s.window_size);
+    }
+}
+
 std::uint16_t slid(std::uint16_t position) {
     return static_cast<std::uint16_t>(position >= kWindowSize ? position - kWindowSize : 0);
 }
@@ -91,9 +111,7 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.read_context = read_context;
     s.window_size = 2 * kWindowSize;
     std::memset(s.head, 0, sizeof s.head);
-    std::memset(s.prev, 0, sizeof s.prev);
-    std::memset(s.prev2, 0, sizeof s.prev2);
-    std::memset(s.window, 0, sizeof s.window);
+    std::memset(s.window + s.window_size, 0, kWindowSlack);
 
     const LzTuning& tuning = kLzTuning[row];
     s.max_lazy = tuning.lazy_limit;
@@ -118,6 +136,7 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
         return;
     }
     s.lookahead = n < s.window_size ? n : s.window_size;
+    clear_links(s, 0, s.lookahead);
     if (s.lookahead < kMinLookahead) {
         lz_refill(s);
     }
@@ -150,8 +169,11 @@ void lz_refill(DeflateState& s) {
         const std::uint32_t n = s.read(s.read_context, s.window + s.strstart + s.lookahead, more);
         if (is_end_of_input(n)) {
             s.eofile = true;
+            clear_past_input(s);
         } else {
+            const std::uint32_t end = s.strstart + s.lookahead;
             s.lookahead += n < more ? n : more;
+            clear_links(s, end, s.strstart + s.lookahead);
         }
     } while (s.lookahead < kMinLookahead && !s.eofile);
 }
