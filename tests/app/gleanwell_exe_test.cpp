@@ -129,6 +129,8 @@ protected:
 TEST_F(GleanwellExe, ArchivesItsRowsAndEndsWithTheClosingCommandsId) {
     RemoteGleanwell app;
     ASSERT_TRUE(app.Start(ProgramPath(), kWaitMs)) << app.Error();
+    // The console the program makes for itself stays hidden.
+    EXPECT_EQ(app.VisibleWindows(), std::vector<HWND>{app.Dialog()});
 
     const std::vector<RemoteRow> fixed = app.ReadRows();
     const char* expected[6][2] = {
@@ -152,6 +154,7 @@ TEST_F(GleanwellExe, ArchivesItsRowsAndEndsWithTheClosingCommandsId) {
     std::string boxText;
     ASSERT_TRUE(app.PressArchive(120000, boxText)) << app.Error();
     EXPECT_EQ(boxText, "Finished archive");
+    EXPECT_EQ(GetWindow(app.Box(), GW_OWNER), app.Dialog());
     ASSERT_TRUE(app.DismissBox(kWaitMs)) << app.Error();
 
     DWORD status = 0;

@@ -86,6 +86,24 @@ std::string RemoteGleanwell::RemoteText(HWND list, int row, int column) {
     return text;
 }
 
+std::vector<HWND> RemoteGleanwell::VisibleWindows() const {
+    struct Search {
+        DWORD processId;
+        std::vector<HWND> found;
+        static BOOL CALLBACK Match(HWND window, LPARAM param) {
+            auto* search = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == search->processId && IsWindowVisible(window)) {
+                search->found.push_back(window);
+            }
+            return TRUE;
+        }
+    } search{process_.dwProcessId, {}};
+    EnumWindows(&Search::Match, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::vector<RemoteRow> RemoteGleanwell::ReadRows() {
     std::vector<RemoteRow> rows;
     HWND list = GetDlgItem(dialog_, IDC_COLLECT_LIST);

@@ -28,6 +28,12 @@ public:
     /* The dialog found by Start. */
     HWND Dialog() const { return dialog_; }
 
+    /* The message box found by PressArchive, until it is dismissed. */
+    HWND Box() const { return box_; }
+
+    /* The program's visible top-level windows. */
+    std::vector<HWND> VisibleWindows() const;
+
     /* The list's rows, read through memory in the program's process. */
     std::vector<RemoteRow> ReadRows();
 
