@@ -10,7 +10,7 @@
 namespace deflate_limits {
 constexpr int kMinMatch = 3;
 constexpr int kMaxMatch = 258;
-constexpr std::uint32_t kWindowSize = 32768; // the dictionary
+constexpr std::uint32_t kWindowSize = 32768;                       // the dictionary
 constexpr std::uint32_t kMinLookahead = kMaxMatch + kMinMatch + 1; // 262
 constexpr std::uint32_t kMaxDist = kWindowSize - kMinLookahead;    // 32,506
 constexpr std::uint32_t kSlidePoint = kWindowSize + kMaxDist;      // 65,274
@@ -74,7 +74,6 @@ struct DeflateState {
     bool eofile = false;
     std::uint32_t window_size = 2 * deflate_limits::kWindowSize;
     int level = 0;
-    std::uint16_t* flags_word = nullptr;
     DeflateRead read = nullptr;
     void* read_context = nullptr;
 

@@ -106,7 +106,6 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     deflate_check(s, level >= 1 && level <= 8, "bad pack level");
     const int row = level < 0 ? 0 : (level > 9 ? 9 : level);
     s.level = row;
-    s.flags_word = &flags;
     s.read = read;
     s.read_context = read_context;
     s.window_size = 2 * kWindowSize;
