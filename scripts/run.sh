@@ -65,11 +65,10 @@ installed_dir() {
   [ -d "$unix" ] && realpath "$unix"
 }
 
-made_demo=
 install=$(installed_dir)
 if [ -z "$install" ]; then
   scripts/demo/make-demo.sh "$out"
-  made_demo=1
+  touch "$out/demo-installation"
   install=$(installed_dir)
 fi
 
@@ -85,7 +84,7 @@ fi
 rm -f "$out/shot-ready" "$out/shot-done" "$out/gleanwell-demo.png"
 args=(--exe "$(winpath "$exe")" --simulator "$(winpath "$simulator")"
       --shot-ready "$(winpath "$out/shot-ready")" --shot-done "$(winpath "$out/shot-done")")
-if [ -n "$made_demo" ]; then
+if [ -f "$out/demo-installation" ] && [ -d "$install/Default.pro/Data/Run001" ]; then
   args+=(--data-folder 'C:\Velmaris\Default.pro\Data\Run001')
 fi
 wine "$driver" "${args[@]}" >"$out/driver.log" 2>&1 </dev/null &
