@@ -41,19 +41,21 @@ void PaintGradient(HDC dc, const RECT& rect, COLORREF from, COLORREF to, bool ho
     const float startBlue = static_cast<float>(Channel(from, 16));
 
     for (int i = 0; i < bands; ++i) {
-        const int nearEdge = static_cast<int>(i * bandSize);
-        const int farEdge = static_cast<int>((i + 1) * bandSize + 0.5);
+        const float index = static_cast<float>(i);
+        const int nearEdge = static_cast<int>(index * bandSize);
+        const int farEdge = static_cast<int>(static_cast<float>(i + 1) * bandSize + 0.5);
         RECT band;
         if (horizontal) {
             band = {rect.left + nearEdge, rect.top, rect.left + farEdge, rect.bottom + 1};
         } else {
             band = {rect.left, rect.top + nearEdge, rect.right + 1, rect.top + farEdge};
         }
-        const unsigned red = static_cast<unsigned>(static_cast<int>(startRed + i * stepRed)) & 0xFF;
+        const unsigned red =
+            static_cast<unsigned>(static_cast<int>(startRed + index * stepRed)) & 0xFF;
         const unsigned green =
-            static_cast<unsigned>(static_cast<int>(startGreen + i * stepGreen)) & 0xFF;
+            static_cast<unsigned>(static_cast<int>(startGreen + index * stepGreen)) & 0xFF;
         const unsigned blue =
-            static_cast<unsigned>(static_cast<int>(startBlue + i * stepBlue)) & 0xFF;
+            static_cast<unsigned>(static_cast<int>(startBlue + index * stepBlue)) & 0xFF;
         FillSolid(dc, band, red | green << 8 | blue << 16);
     }
 }

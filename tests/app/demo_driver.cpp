@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
+#include <fstream>
 #include <string>
 
 #include "remote_gleanwell.h"
@@ -98,13 +98,14 @@ private:
 void OfferScreenshot(HWND dialog, const Options& options) {
     RECT r{};
     GetWindowRect(dialog, &r);
-    FILE* ready = std::fopen(options.shotReady.c_str(), "w");
-    if (ready == nullptr) {
+    std::ofstream ready(options.shotReady);
+    ready << (r.right - r.left) << 'x' << (r.bottom - r.top) << '+' << r.left << '+' << r.top
+          << '\n';
+    ready.close();
+    if (!ready) {
         std::printf("demo: cannot write %s\n", options.shotReady.c_str());
         return;
     }
-    std::fprintf(ready, "%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-    std::fclose(ready);
     for (int waited = 0; waited < 60000; waited += 100) {
         if (GetFileAttributesA(options.shotDone.c_str()) != INVALID_FILE_ATTRIBUTES) {
             return;
