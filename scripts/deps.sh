@@ -12,7 +12,7 @@ need_root() {
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   g++-mingw-w64-i686-posix
-  wine wine32:i386 wine64
+  wine wine32:i386 wine64 fonts-wine
   xvfb xauth x11-apps imagemagick
   googletest zlib1g-dev python3
   unzip zip 7zip libarchive-tools
