@@ -23,6 +23,7 @@ constexpr std::uint32_t kHashShift = 5;
 // past position + 258; the window carries this many spare bytes so that no
 // load leaves the allocation.
 constexpr std::uint32_t kWindowSlack = 16;
+constexpr int kLinkSteps = 4;
 
 constexpr int kLengthCodes = 29;
 constexpr int kLiterals = 256;
@@ -123,11 +124,11 @@ struct DeflateState {
     // ---- match finder tables ----
     // Positions fit in 16 bits (the window is 64 KiB); 0 means "none". The
     // chain links are indexed by the whole window position (no masking on
-    // the search's critical path), and prev2 holds the link two steps on
-    // (prev[prev[p]]), so that a search loads one link per two candidates.
+    // the search's critical path). links[0][p] is the chain link of p;
+    // links[k][p] is the position k + 1 steps down the chain, so that a search
+    // loads one link per kLinkSteps candidates instead of one per candidate.
     std::uint16_t head[deflate_limits::kHashSize];
-    std::uint16_t prev[2 * deflate_limits::kWindowSize];
-    std::uint16_t prev2[2 * deflate_limits::kWindowSize];
+    std::uint16_t links[deflate_limits::kLinkSteps][2 * deflate_limits::kWindowSize];
     std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
 };
 
