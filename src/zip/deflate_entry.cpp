@@ -10,7 +10,7 @@
 DeflateResult DeflateEntry(DeflateRead read, void* read_context, DeflateSink& sink, int level,
                            std::uint16_t& flags) {
     DeflateResult result;
-    // The state is large (about 500 KiB); it lives on the heap for one entry.
+    // The state is large (about 750 KiB); it lives on the heap for one entry.
     std::unique_ptr<DeflateState> state(new (std::nothrow) DeflateState);
     if (!state) {
         result.check_message = "out of memory for the compressor state";
