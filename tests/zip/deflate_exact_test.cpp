@@ -200,3 +200,45 @@ TEST(DeflateExact, ReportedSizeIsTheBytesWritten) {
         }
     }
 }
+
+namespace {
+struct AllOnesEnd {
+    const Bytes* data;
+    std::size_t pos;
+};
+
+std::uint32_t ReadThenAllOnes(void* context, std::uint8_t* buffer, std::uint32_t size) {
+    auto* source = static_cast<AllOnesEnd*>(context);
+    const std::size_t left = source->data->size() - source->pos;
+    if (left == 0) {
+        return 0xFFFFFFFFu;
+    }
+    const std::uint32_t count = static_cast<std::uint32_t>(std::min<std::size_t>(left, size));
+    std::memcpy(buffer, source->data->data() + source->pos, count);
+    source->pos += count;
+    return count;
+}
+
+std::uint32_t Append(void* context, const std::uint8_t* data, std::uint32_t length) {
+    static_cast<Bytes*>(context)->insert(static_cast<Bytes*>(context)->end(), data, data + length);
+    return length;
+}
+} // namespace
+
+TEST(DeflateExact, AllOnesFromTheReadEndsTheInputLikeZero) {
+    for (const Bytes& input : {Bytes{}, WordText(100, 3), WordText(90000, 3)}) {
+        AllOnesEnd source{&input, 0};
+        Bytes out;
+        std::vector<std::uint8_t> buffer(16384);
+        DeflateSink sink;
+        sink.buffer = buffer.data();
+        sink.capacity = static_cast<std::uint32_t>(buffer.size());
+        sink.write = Append;
+        sink.context = &out;
+        std::uint16_t flags = 0;
+        const DeflateResult result = DeflateEntry(ReadThenAllOnes, &source, sink, 8, flags);
+        DeflateSinkFlush(sink);
+        EXPECT_EQ(result.check_message, nullptr);
+        EXPECT_EQ(out, Compress(input, 8).bytes);
+    }
+}
