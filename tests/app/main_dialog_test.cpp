@@ -113,6 +113,17 @@ TEST_F(MainDialogRun, SixCheckedFixedRowsBeforeTheFirstShowAndFocusOnAbout) {
             EXPECT_TRUE(style & WS_TABSTOP) << id;
         }
 
+        // Drops are taken by the list only, not by the rest of the dialog.
+        EXPECT_TRUE(GetWindowLongA(list, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+        EXPECT_FALSE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+        // Without an owner the dialog is centred in the work area.
+        RECT area{};
+        RECT placed{};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        GetWindowRect(window, &placed);
+        EXPECT_EQ(placed.left, (area.left + area.right) / 2 - (placed.right - placed.left) / 2);
+        EXPECT_EQ(placed.top, (area.top + area.bottom) / 2 - (placed.bottom - placed.top) / 2);
+
         ShowWindow(window, SW_SHOW);
         EXPECT_EQ(GetFocus(), GetDlgItem(window, ID_APP_ABOUT));
         DestroyWindow(window);
