@@ -77,7 +77,9 @@ private:
     std::uint32_t Read(std::uint32_t at, std::uint32_t room) {
         const std::uint32_t count =
             static_cast<std::uint32_t>(std::min<std::size_t>(room, input_.size() - read_));
-        std::memcpy(window_.data() + at, input_.data() + read_, count);
+        if (count != 0) {
+            std::memcpy(window_.data() + at, input_.data() + read_, count);
+        }
         read_ += count;
         return count;
     }
