@@ -178,6 +178,13 @@ TEST_F(MainDialogRun, ArchiveAndOptionsReactOnlyToPlainClicks) {
         HWND options = WaitForWindow("Options", GetCurrentProcessId(), kWaitMs);
         ASSERT_NE(options, nullptr);
         EXPECT_EQ(GetWindow(options, GW_OWNER), dialog);
+        RECT main{};
+        RECT box{};
+        GetWindowRect(dialog, &main);
+        GetWindowRect(options, &box);
+        EXPECT_EQ((main.left + main.right) / 2 - (box.right - box.left) / 2, box.left);
+        EXPECT_EQ((main.top + main.bottom) / 2 - (box.bottom - box.top) / 2, box.top);
+        EXPECT_EQ(FocusOfThreadOf(options), GetDlgItem(options, IDC_INSTALL_DIR));
         PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
         EXPECT_TRUE(WaitForWindowGone(options, kWaitMs));
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
