@@ -1,15 +1,19 @@
-// The compressor's literals, matches and block ends against a plain model of
-// the match finder: one chain link per position (indexed modulo 32,768),
-// byte-by-byte comparison, and the block-end rules of the symbol tally. The
-// product takes faster roads (multi-step links, eight-byte compares); its
-// symbols and block boundaries must be the model's, bit for bit.
+// The compressor's output against a plain model of its decisions: a match
+// finder with one chain link per position (indexed modulo 32,768) and
+// byte-by-byte comparison, the block-end rules of the symbol tally, and the
+// block coder's trees and choice of stored, fixed or dynamic coding. The
+// product takes faster roads (multi-step links, eight-byte compares, a wide
+// bit buffer); its blocks, symbols and code lengths must be the model's.
 #include "deflate_test_support.h"
 #include "deflate_trace.h"
+#include "zip/block_coder.h"
+#include "zip/huffman_tree.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace {
 constexpr std::uint32_t kWSize = 32768;
@@ -308,6 +312,246 @@ private:
     std::vector<ModelBlock> blocks_;
 };
 
+const std::uint32_t kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                       15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                       67, 83, 99, 115, 131, 163, 195, 227, 258};
+const std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+const std::uint8_t kDistExtraBits[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+                                         6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+const std::uint8_t kCodeExtra[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+const int kCodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+int LengthCode(std::uint32_t length) {
+    int code = 28;
+    while (kLengthBase[code] > length) {
+        --code;
+    }
+    return code;
+}
+
+// A Huffman tree built as the block coder builds it: a heap ordered by
+// frequency then depth, lengths limited by moving codes, and the optimal and
+// fixed sizes summed over the used symbols.
+struct ModelTree {
+    std::vector<std::uint32_t> lengths; // per symbol
+    int max_code = -1;
+};
+
+ModelTree BuildTree(std::vector<std::uint32_t> freq, int limit, const std::uint8_t* extra,
+                    int extra_base, const std::vector<std::uint32_t>* fixed, std::uint32_t& opt,
+                    std::uint32_t& fixed_len) {
+    const int elems = static_cast<int>(freq.size());
+    const int nodes = 2 * elems + 1;
+    freq.resize(nodes, 0);
+    std::vector<std::uint32_t> parent(nodes, 0);
+    std::vector<std::uint32_t> len(nodes, 0);
+    std::vector<int> depth(nodes, 0);
+    std::vector<int> heap(574, 0);
+    int heap_len = 0;
+    int heap_max = 573;
+    int max_code = -1;
+    for (int n = 0; n < elems; ++n) {
+        if (freq[n] != 0) {
+            heap[++heap_len] = max_code = n;
+        }
+    }
+    while (heap_len < 2) {
+        const int node = max_code < 2 ? ++max_code : 0;
+        heap[++heap_len] = node;
+        freq[node] = 1;
+        opt -= 1;
+        if (fixed != nullptr) {
+            fixed_len -= (*fixed)[node];
+        }
+    }
+    auto smaller = [&](int a, int b) {
+        return freq[a] < freq[b] || (freq[a] == freq[b] && depth[a] <= depth[b]);
+    };
+    auto sift = [&](int k) {
+        const int v = heap[k];
+        for (int j = 2 * k; j <= heap_len; j *= 2) {
+            if (j < heap_len && smaller(heap[j + 1], heap[j])) {
+                ++j;
+            }
+            if (smaller(v, heap[j])) {
+                break;
+            }
+            heap[k] = heap[j];
+            k = j;
+        }
+        heap[k] = v;
+    };
+    for (int n = heap_len / 2; n >= 1; --n) {
+        sift(n);
+    }
+    int node = elems;
+    do {
+        const int n = heap[1];
+        heap[1] = heap[heap_len--];
+        sift(1);
+        const int m = heap[1];
+        heap[--heap_max] = n;
+        heap[--heap_max] = m;
+        freq[node] = freq[n] + freq[m];
+        depth[node] = std::max(depth[n], depth[m]) + 1;
+        parent[n] = parent[m] = static_cast<std::uint32_t>(node);
+        heap[1] = node++;
+        sift(1);
+    } while (heap_len >= 2);
+    heap[--heap_max] = heap[1];
+
+    std::uint32_t count[16] = {};
+    len[heap[heap_max]] = 0;
+    int overflow = 0;
+    int h = heap_max + 1;
+    for (; h < 573; ++h) {
+        const int n = heap[h];
+        std::uint32_t bits = len[parent[n]] + 1;
+        if (bits > static_cast<std::uint32_t>(limit)) {
+            bits = static_cast<std::uint32_t>(limit);
+            ++overflow;
+        }
+        len[n] = bits;
+        if (n > max_code) {
+            continue;
+        }
+        ++count[bits];
+        const std::uint32_t xbits = n >= extra_base ? extra[n - extra_base] : 0;
+        opt += freq[n] * (bits + xbits);
+        if (fixed != nullptr) {
+            fixed_len += freq[n] * ((*fixed)[n] + xbits);
+        }
+    }
+    if (overflow != 0) {
+        do {
+            int bits = limit - 1;
+            while (count[bits] == 0) {
+                --bits;
+            }
+            --count[bits];
+            count[bits + 1] += 2;
+            --count[limit];
+            overflow -= 2;
+        } while (overflow > 0);
+        for (int bits = limit; bits != 0; --bits) {
+            for (std::uint32_t n = count[bits]; n != 0;) {
+                const int m = heap[--h];
+                if (m > max_code) {
+                    continue;
+                }
+                if (len[m] != static_cast<std::uint32_t>(bits)) {
+                    opt += (static_cast<std::uint32_t>(bits) - len[m]) * freq[m];
+                    len[m] = static_cast<std::uint32_t>(bits);
+                }
+                --n;
+            }
+        }
+    }
+    ModelTree tree;
+    tree.lengths.assign(len.begin(), len.begin() + elems);
+    for (int n = max_code + 1; n < elems; ++n) {
+        tree.lengths[n] = 0;
+    }
+    tree.max_code = max_code;
+    return tree;
+}
+
+// Code-length symbol counts of the runs in lengths 0..max_code.
+void CountRuns(const std::vector<std::uint32_t>& lengths, int max_code,
+               std::vector<std::uint32_t>& freq) {
+    int prevlen = -1;
+    int nextlen = static_cast<int>(lengths[0]);
+    int count = 0;
+    int max_count = nextlen == 0 ? 138 : 7;
+    int min_count = nextlen == 0 ? 3 : 4;
+    for (int n = 0; n <= max_code; ++n) {
+        const int curlen = nextlen;
+        nextlen = n + 1 <= max_code ? static_cast<int>(lengths[n + 1]) : 0xFFFF;
+        if (++count < max_count && curlen == nextlen) {
+            continue;
+        }
+        if (count < min_count) {
+            freq[curlen] += count;
+        } else if (curlen != 0) {
+            freq[curlen] += curlen != prevlen ? 1 : 0;
+            ++freq[16];
+        } else {
+            ++freq[count <= 10 ? 17 : 18];
+        }
+        count = 0;
+        prevlen = curlen;
+        max_count = nextlen == 0 ? 138 : (curlen == nextlen ? 6 : 7);
+        min_count = nextlen == 0 || curlen == nextlen ? 3 : 4;
+    }
+}
+
+struct ModelCoding {
+    int type = 0; // 0 stored, 1 fixed, 2 dynamic
+    ModelTree lit;
+    ModelTree dist;
+    ModelTree code;
+    int code_count = 0;
+};
+
+// The block type and trees that the coder's rules give a block.
+ModelCoding CodeBlock(const ModelBlock& block) {
+    std::vector<std::uint32_t> lit_freq(286, 0);
+    std::vector<std::uint32_t> dist_freq(30, 0);
+    for (const auto& symbol : block.symbols) {
+        if (symbol.length == 0) {
+            ++lit_freq[symbol.literal];
+        } else {
+            ++lit_freq[257 + LengthCode(symbol.length)];
+            ++dist_freq[DistCode(symbol.distance)];
+        }
+    }
+    lit_freq[256] = 1;
+    std::vector<std::uint32_t> fixed_lit(288);
+    for (int n = 0; n < 288; ++n) {
+        fixed_lit[n] = n < 144 ? 8 : (n < 256 ? 9 : (n < 280 ? 7 : 8));
+    }
+    const std::vector<std::uint32_t> fixed_dist(30, 5);
+    std::uint32_t opt = 0;
+    std::uint32_t fixed = 0;
+    ModelCoding coding;
+    coding.lit = BuildTree(lit_freq, 15, kLengthExtra, 257, &fixed_lit, opt, fixed);
+    coding.dist = BuildTree(dist_freq, 15, kDistExtraBits, 0, &fixed_dist, opt, fixed);
+    std::vector<std::uint32_t> code_freq(19, 0);
+    CountRuns(coding.lit.lengths, coding.lit.max_code, code_freq);
+    CountRuns(coding.dist.lengths, coding.dist.max_code, code_freq);
+    std::uint32_t unused = 0;
+    coding.code = BuildTree(code_freq, 7, kCodeExtra, 0, nullptr, opt, unused);
+    int last = 18;
+    while (last >= 3 && coding.code.lengths[kCodeOrder[last]] == 0) {
+        --last;
+    }
+    coding.code_count = last + 1;
+    opt += 3 * (static_cast<std::uint32_t>(last) + 1) + 5 + 5 + 4;
+    std::uint32_t opt_bytes = (opt + 3 + 7) >> 3;
+    const std::uint32_t fixed_bytes = (fixed + 3 + 7) >> 3;
+    if (fixed_bytes <= opt_bytes) {
+        opt_bytes = fixed_bytes;
+    }
+    if (block.input_bytes + 4 <= opt_bytes && block.in_window) {
+        coding.type = 0;
+    } else if (fixed_bytes == opt_bytes) {
+        coding.type = 1;
+    } else {
+        coding.type = 2;
+    }
+    return coding;
+}
+
+std::vector<std::uint32_t> Widen(const std::vector<std::uint8_t>& lengths) {
+    return std::vector<std::uint32_t>(lengths.begin(), lengths.end());
+}
+
+std::vector<std::uint32_t> FirstCodes(const ModelTree& tree) {
+    return std::vector<std::uint32_t>(tree.lengths.begin(),
+                                      tree.lengths.begin() + tree.max_code + 1);
+}
+
 std::uint32_t CoveredBytes(const TraceBlock& block) {
     if (block.type == 0) {
         return block.stored_length;
@@ -319,9 +563,9 @@ std::uint32_t CoveredBytes(const TraceBlock& block) {
     return bytes;
 }
 
-// Compares the product's blocks with the model's: the same boundaries, the
-// same symbols in every coded block, and stored blocks only where the block's
-// bytes were still in the window.
+// Compares the product's blocks with the model's: the same boundaries and
+// block types, the same symbols in every coded block and the same code
+// lengths in every dynamic one.
 void ExpectModel(const Bytes& input, int level, std::uint32_t chunk = 0) {
     const Compressed c = Compress(input, level, chunk);
     const Trace trace = TraceDeflate(c.bytes);
@@ -332,9 +576,16 @@ void ExpectModel(const Bytes& input, int level, std::uint32_t chunk = 0) {
     for (std::size_t b = 0; b < model.size(); ++b) {
         const TraceBlock& got = trace.blocks[b];
         ASSERT_EQ(CoveredBytes(got), model[b].input_bytes) << "level " << level << " block " << b;
+        const ModelCoding coding = CodeBlock(model[b]);
+        ASSERT_EQ(got.type, coding.type) << "level " << level << " block " << b;
         if (got.type == 0) {
-            EXPECT_TRUE(model[b].in_window) << "level " << level << " block " << b;
             continue;
+        }
+        if (got.type == 2) {
+            EXPECT_EQ(Widen(got.lit_lengths), FirstCodes(coding.lit)) << "block " << b;
+            EXPECT_EQ(Widen(got.dist_lengths), FirstCodes(coding.dist)) << "block " << b;
+            EXPECT_EQ(Widen(got.code_lengths), coding.code.lengths) << "block " << b;
+            EXPECT_EQ(got.code_count, coding.code_count) << "block " << b;
         }
         ASSERT_EQ(got.symbols.size(), model[b].symbols.size())
             << "level " << level << " block " << b;
@@ -415,6 +666,7 @@ TEST(DeflateModel, TextBinaryAndMixedAcrossSlidesAtEveryLevel) {
         ExpectModel(WordText(200000, 21), level);
         ExpectModel(RecordBinary(140000, 22), level);
         ExpectModel(Mixed(230000, 23), level);
+        ExpectModel(RandomBytes(110000, 24), level);
     }
 }
 
@@ -458,4 +710,63 @@ TEST(DeflateModel, BlockEndsEarlyAt4096SymbolsWhenMatchesAreFewButLong) {
     ASSERT_EQ(level2.error, "");
     ASSERT_FALSE(level2.blocks.empty());
     EXPECT_GT(level2.blocks[0].symbols.size(), 4096u);
+}
+
+TEST(DeflateModel, TreesOfCraftedFrequencies) {
+    // Fibonacci runs (lengths limited to 15), ties of every size (the depth
+    // order decides), sparse and random sets: lengths, max_code and both
+    // sizes as the model builds them.
+    std::vector<std::vector<std::uint32_t>> sets;
+    std::vector<std::uint32_t> fib(286, 0);
+    fib[0] = fib[1] = 1;
+    for (int n = 2; n < 27; ++n) {
+        fib[n] = std::min(fib[n - 1] + fib[n - 2], 2000u);
+    }
+    sets.push_back(fib);
+    for (int count : {1, 2, 3, 5, 8, 13, 29, 30, 256, 286}) {
+        std::vector<std::uint32_t> equal(286, 0);
+        for (int n = 0; n < count; ++n) {
+            equal[285 - n * 285 / std::max(count, 2)] = 4;
+        }
+        sets.push_back(equal);
+    }
+    const Bytes noise = RandomBytes(286 * 8, 61);
+    for (int k = 0; k < 8; ++k) {
+        std::vector<std::uint32_t> random(286, 0);
+        for (int n = 0; n < 286; ++n) {
+            const std::uint8_t r = noise[k * 286 + n];
+            random[n] = r < 96 ? 0 : (r < 200 ? r % 5 + 1 : (r % 40) * (r % 40) * (k + 1) / 8);
+        }
+        sets.push_back(random);
+    }
+    for (const auto& freq : sets) {
+        // A block holds at most 32,767 symbols: every sum fits the nodes' 16 bits.
+        std::uint32_t total = 0;
+        for (std::uint32_t f : freq) {
+            total += f;
+        }
+        ASSERT_LE(total, 32768u);
+        auto s = std::make_unique<DeflateState>();
+        ct_init(*s);
+        for (int n = 0; n < 286; ++n) {
+            s->dyn_ltree[n].fc = static_cast<std::uint16_t>(freq[n]);
+        }
+        ct_build(*s, s->l_desc);
+        EXPECT_EQ(s->check_message, nullptr);
+
+        std::vector<std::uint32_t> fixed(288);
+        for (int n = 0; n < 288; ++n) {
+            fixed[n] = n < 144 ? 8 : (n < 256 ? 9 : (n < 280 ? 7 : 8));
+        }
+        std::uint32_t opt = 0;
+        std::uint32_t fixed_len = 0;
+        const ModelTree tree = BuildTree(freq, 15, kLengthExtra, 257, &fixed, opt, fixed_len);
+        ASSERT_EQ(s->l_desc.max_code, tree.max_code);
+        for (int n = 0; n < 286; ++n) {
+            ASSERT_EQ(s->dyn_ltree[n].dl, n <= tree.max_code ? tree.lengths[n] : 0u)
+                << "symbol " << n;
+        }
+        EXPECT_EQ(s->opt_len, opt);
+        EXPECT_EQ(s->static_len, fixed_len);
+    }
 }

@@ -122,7 +122,7 @@ void DecodeSymbols(Bits& bits, const Code& lit, const Code& dist, TraceBlock& bl
     }
 }
 
-void DecodeDynamicCodes(Bits& bits, Code& lit, Code& dist) {
+void DecodeDynamicCodes(Bits& bits, Code& lit, Code& dist, TraceBlock& block) {
     const int nlen = static_cast<int>(bits.Take(5)) + 257;
     const int ndist = static_cast<int>(bits.Take(5)) + 1;
     const int ncode = static_cast<int>(bits.Take(4)) + 4;
@@ -135,6 +135,8 @@ void DecodeDynamicCodes(Bits& bits, Code& lit, Code& dist) {
     }
     Code lencode;
     lencode.Build(lengths, 19);
+    block.code_lengths.assign(lengths, lengths + 19);
+    block.code_count = ncode;
     int index = 0;
     std::uint8_t all[320] = {};
     while (index < nlen + ndist) {
@@ -168,6 +170,8 @@ void DecodeDynamicCodes(Bits& bits, Code& lit, Code& dist) {
     }
     lit.Build(all, nlen);
     dist.Build(all + nlen, ndist);
+    block.lit_lengths.assign(all, all + nlen);
+    block.dist_lengths.assign(all + nlen, all + nlen + ndist);
 }
 } // namespace
 
@@ -208,7 +212,7 @@ Trace TraceDeflate(const std::vector<std::uint8_t>& stream) {
             } else if (block.type == 2) {
                 Code lit;
                 Code dist;
-                DecodeDynamicCodes(bits, lit, dist);
+                DecodeDynamicCodes(bits, lit, dist, block);
                 DecodeSymbols(bits, lit, dist, block, trace.data);
             } else {
                 throw Failure{"reserved block type"};

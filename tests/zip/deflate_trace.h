@@ -18,6 +18,13 @@ struct TraceBlock {
     bool final = false;
     std::uint32_t stored_length = 0;
     std::vector<TraceSymbol> symbols; // without the end-of-block symbol
+    // Dynamic blocks: the code lengths as sent (literal/length and distance
+    // codes as many as the header counts; code-length codes by symbol, 0 for
+    // those not sent) and the count of code-length codes sent.
+    std::vector<std::uint8_t> lit_lengths;
+    std::vector<std::uint8_t> dist_lengths;
+    std::vector<std::uint8_t> code_lengths;
+    int code_count = 0;
 };
 
 struct Trace {
