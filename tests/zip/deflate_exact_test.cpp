@@ -61,6 +61,25 @@ TEST(DeflateExact, SingleLiteralIsOneFixedBlock) {
     EXPECT_EQ(c.result.compressed_size, 3u);
 }
 
+TEST(DeflateExact, LazyMatchAfterAPendingLiteralInOneFixedBlock) {
+    // Position 0 is never a candidate, so the second "abc" starts as
+    // literals; at 4 "bcabc" (distance 3) is found, the pending "a" goes out,
+    // and at 5 no longer match replaces it: a, b, c, a, then 5 at distance 3.
+    const Compressed c = Compress(FromText("abcabcabc"), 8);
+    EXPECT_EQ(c.bytes, (Bytes{0x4B, 0x4C, 0x4A, 0x4E, 0x04, 0x23, 0x00}));
+    EXPECT_EQ(c.result.compressed_size, 7u);
+    EXPECT_EQ(c.result.check_message, nullptr);
+}
+
+TEST(DeflateExact, IncompressibleInputIsOneStoredBlock) {
+    const Bytes input = RandomBytes(300, 17);
+    const Compressed c = Compress(input, 8);
+    Bytes expected{0x01, 0x2C, 0x01, 0xD3, 0xFE};
+    expected.insert(expected.end(), input.begin(), input.end());
+    EXPECT_EQ(c.bytes, expected);
+    EXPECT_EQ(c.result.compressed_size, 305u);
+}
+
 TEST(DeflateExact, OneAndTwoBytesAreLiterals) {
     for (const char* text : {"A", "AB", "AA"}) {
         const Trace trace = TraceDeflate(Compress(FromText(text), 8).bytes);
