@@ -102,14 +102,15 @@ void MainDialog::OnInitDialog() {
         loop->AddIdleHandler(this);
     }
 
-    // Without the subclass the list stays an empty, plain control.
+    // Without the subclass the list stays an empty, plain control: the column
+    // and row operations address no window then, and drops stay refused.
     HWND listControl = GetDlgItem(window, IDC_COLLECT_LIST);
-    if (!list_.Attach(listControl)) {
-        return;
-    }
+    const bool attached = list_.Attach(listControl);
     list_.InsertColumns();
     list_.AddFixedRows();
-    DragAcceptFiles(listControl, TRUE);
+    if (attached) {
+        DragAcceptFiles(listControl, TRUE);
+    }
 }
 
 void MainDialog::OnClose(int id) {

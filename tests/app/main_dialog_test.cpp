@@ -134,6 +134,52 @@ TEST_F(MainDialogRun, SixCheckedFixedRowsBeforeTheFirstShowAndFocusOnAbout) {
     module_.RemoveMessageLoop();
 }
 
+// Takes the list control before the main dialog's initialisation can.
+class ListTaker : public SubclassedWindow {
+public:
+    bool HandleMessage(UINT, WPARAM, LPARAM, LRESULT&) override { return false; }
+};
+ListTaker* intruder = nullptr;
+LRESULT CALLBACK TakeListFirst(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_INITDIALOG && intruder->Window() == nullptr) {
+        HWND list = GetDlgItem(call->hwnd, IDC_COLLECT_LIST);
+        if (list != nullptr) {
+            intruder->Attach(list);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainDialogRun, ListThatCannotBeAttachedStaysEmptyAndRefusesDrops) {
+    MessageLoop loop;
+    module_.AddMessageLoop(&loop);
+    ListTaker taken;
+    intruder = &taken;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, &TakeListFirst, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    {
+        MainDialog dialog;
+        HWND window = dialog.Create(GetModuleHandleA(nullptr));
+        UnhookWindowsHookEx(hook);
+        ASSERT_NE(window, nullptr);
+        HWND list = GetDlgItem(window, IDC_COLLECT_LIST);
+        ASSERT_EQ(taken.Window(), list);
+        EXPECT_EQ(dialog.List().Window(), nullptr);
+        EXPECT_EQ(RowCount(list), 0);
+        EXPECT_EQ(dialog.List().RowCount(), 0);
+        EXPECT_EQ(dialog.List().FixedRowCount(), 6);
+        EXPECT_EQ(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0), 0);
+        EXPECT_FALSE(GetWindowLongA(list, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+        DestroyWindow(window);
+    }
+    intruder = nullptr;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    module_.RemoveMessageLoop();
+}
+
 TEST_F(MainDialogRun, EscapeEndsWithStatusTwo) {
     const int status = RunWith([](HWND dialog) { PostKey(FocusOfThreadOf(dialog), VK_ESCAPE); });
     EXPECT_EQ(status, 2);
