@@ -14,8 +14,9 @@ bool ExportRegistryBranch(const char* filePath, const char* branch, DWORD timeou
     // current directory; the command line still names it as "regedit".
     char windows[MAX_PATH];
     const UINT length = GetSystemWindowsDirectoryA(windows, sizeof windows);
-    const NarrowText editor = NarrowText(windows) + "\\regedit.exe";
+    // The buffer is read only when the call filled it.
     const bool haveEditorPath = length > 0 && length < sizeof windows;
+    const NarrowText editor = haveEditorPath ? NarrowText(windows) + "\\regedit.exe" : NarrowText();
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
