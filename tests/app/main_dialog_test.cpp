@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "app/app_module.h"
 #include "app/app_run.h"
@@ -17,6 +16,7 @@
 #include "app/resource_ids.h"
 #include "settings/install_locations.h"
 #include "browser_select.h"
+#include "drive_dialog.h"
 #include "ui_wait.h"
 
 namespace {
@@ -58,25 +58,11 @@ protected:
         CoUninitialize();
     }
 
-    // Runs the program here while `script` drives the shown dialog from a
-    // second thread; returns the run's result. A script that leaves the
-    // dialog open gets it closed, so a failing test cannot hang.
+    // Runs the program here while `script` drives the shown dialog; returns
+    // the run's result.
     int RunWith(const std::function<void(HWND dialog)>& script) {
-        std::thread driver([&] {
-            HWND dialog = WaitForWindow("Gleanwell", GetCurrentProcessId(), kWaitMs);
-            EXPECT_NE(dialog, nullptr);
-            if (dialog == nullptr) {
-                return;
-            }
-            script(dialog);
-            if (!WaitForWindowGone(dialog, 5000)) {
-                ADD_FAILURE() << "the dialog was left open";
-                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-            }
-        });
-        const int status = RunApplication(SW_SHOW);
-        driver.join();
-        return status;
+        return RunWhileDriving("Gleanwell", kWaitMs, script,
+                               [] { return RunApplication(SW_SHOW); });
     }
 
     AppModule module_;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/browser_select.h"
+#include "app/drive_dialog.h"
 #include "app/resource_ids.h"
 #include "app/ui_wait.h"
 #include "settings/install_locations.h"
@@ -66,21 +67,11 @@ protected:
 
     // Runs the dialog here while `script` drives it from a second thread.
     void RunWith(const std::function<void(HWND dialog)>& script) {
-        std::thread driver([&] {
-            HWND dialog = WaitForWindow("Options", GetCurrentProcessId(), kWaitMs);
-            EXPECT_NE(dialog, nullptr);
-            if (dialog == nullptr) {
-                return;
-            }
-            script(dialog);
-            if (!WaitForWindowGone(dialog, 5000)) {
-                ADD_FAILURE() << "the dialog was left open";
-                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-            }
+        RunWhileDriving("Options", kWaitMs, script, [] {
+            OptionsDialog options;
+            options.Run(GetModuleHandleA(nullptr));
+            return 0;
         });
-        OptionsDialog options;
-        options.Run(GetModuleHandleA(nullptr));
-        driver.join();
     }
 
     static void Type(HWND dialog, const std::string& text) {
