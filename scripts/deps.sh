@@ -14,7 +14,7 @@ packages=(
   g++-mingw-w64-i686-posix
   wine wine32:i386 wine64 fonts-wine
   xvfb xauth x11-apps imagemagick
-  googletest zlib1g-dev python3
+  googletest zlib1g-dev libdeflate-dev python3
   unzip zip 7zip libarchive-tools
 )
 
@@ -35,5 +35,14 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-apt-get update -qq
+# A mirror caught mid-sync serves an index that fails its checksum for a while;
+# try a few times, then install from what was read (the install fails loudly
+# itself when a package is still out of reach).
+for attempt in 1 2 3 4 5; do
+  if apt-get update -qq; then
+    break
+  fi
+  echo "deps: package index update incomplete (attempt $attempt)"
+  [ "$attempt" -eq 5 ] || sleep 30
+done
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
