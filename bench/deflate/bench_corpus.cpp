@@ -1,5 +1,7 @@
 #include "bench_corpus.h"
 
+#include "zip/zip_entry_name.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +14,7 @@ std::vector<BenchFile> LoadCorpus(const std::string& root) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it);
          it.increment(ec)) {
-        if (it->is_regular_file(ec)) {
+        if (it->is_regular_file(ec) && !IsStoredName(it->path().filename().string().c_str())) {
             paths.push_back(it->path());
         }
     }

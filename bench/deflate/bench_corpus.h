@@ -1,5 +1,5 @@
-// Benchmark input: every regular file under a folder, read into memory and
-// grouped by its top-level folder.
+// Benchmark input: every regular file under a folder that the zip writer
+// would deflate, read into memory and grouped by its top-level folder.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,8 @@ struct BenchFile {
     std::vector<std::uint8_t> data;
 };
 
-/* Reads every regular file under root, sorted by path. */
+/* Reads every regular file under root, sorted by path, leaving out the names
+   the zip writer stores as they are: the figures are over deflated files. */
 std::vector<BenchFile> LoadCorpus(const std::string& root);
 
 /* The distinct groups of files, in first-seen order. */
