@@ -35,14 +35,18 @@ export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-# A mirror caught mid-sync serves an index that fails its checksum for a while;
-# try a few times, then install from what was read (the install fails loudly
-# itself when a package is still out of reach).
-for attempt in 1 2 3 4 5; do
-  if apt-get update -qq; then
-    break
-  fi
-  echo "deps: package index update incomplete (attempt $attempt)"
-  [ "$attempt" -eq 5 ] || sleep 30
-done
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror caught mid-sync serves an index that fails its checksum for a
+# while: try twice, then install from what was read.
+if ! apt-get update -qq; then
+  echo "deps: package index update incomplete, trying again"
+  sleep 20
+  apt-get update -qq || echo "deps: package index update incomplete, going on with what was read"
+fi
+if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+  # With one architecture's security index missing, the 32-bit halves of
+  # Wine's libraries cannot match their 64-bit versions; the release's own
+  # suite has both at one version.
+  . /etc/os-release
+  echo "deps: installing from $VERSION_CODENAME's own suite"
+  apt-get install -y -qq --no-install-recommends -t "$VERSION_CODENAME" "${missing[@]}" >/dev/null
+fi
