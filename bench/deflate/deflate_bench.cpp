@@ -180,8 +180,8 @@ int main(int argc, char** argv) {
     }
     libdeflate_free_compressor(libdeflate);
     std::printf("%-14s %6s %10s %10s %10s %10s  %7s %8s %8s %8s  %5s  %5s\n", "folder", "files",
-                "input", "ours", "zlib-8", "libdefl-8", "size", "ours", "zlib", "libdefl",
-                "vs-zl", "vs-ld");
+                "input", "ours", "zlib-8", "libdefl-8", "size", "ours", "zlib", "libdefl", "vs-zl",
+                "vs-ld");
     std::printf("%-14s %6s %10s %10s %10s %10s  %7s %8s %8s %8s\n", "", "", "bytes", "bytes",
                 "bytes", "bytes", "vs-zl", "MB/s", "MB/s", "MB/s");
     Tally total;

@@ -19,11 +19,12 @@ constexpr std::uint32_t kHashBits = 15;
 constexpr std::uint32_t kHashSize = 1u << kHashBits;
 constexpr std::uint32_t kHashMask = kHashSize - 1;
 constexpr std::uint32_t kHashShift = 5;
-// The match comparison loads eight bytes at a time and may look a few bytes
-// past position + 258; the window carries this many spare bytes so that no
+// The match comparison loads sixteen bytes at a time and may look up to 15
+// bytes past position + 258; the window carries this many spare bytes so that no
 // load leaves the allocation.
 constexpr std::uint32_t kWindowSlack = 16;
 constexpr int kLinkSteps = 4;
+constexpr std::uint32_t kLinkMask = kWindowSize - 1;
 
 constexpr int kLengthCodes = 29;
 constexpr int kLiterals = 256;
@@ -123,13 +124,15 @@ struct DeflateState {
 
     // ---- match finder tables ----
     // Positions fit in 16 bits (the window is 64 KiB); 0 means "none". The
-    // chain links are indexed by the whole window position (no masking on
-    // the search's critical path). links[0][p] is the chain link of p;
-    // links[k][p] is the position k + 1 steps down the chain, so that a search
-    // loads one link per kLinkSteps candidates instead of one per candidate.
-    std::uint16_t head[deflate_limits::kHashSize];
-    std::uint16_t links[deflate_limits::kLinkSteps][2 * deflate_limits::kWindowSize];
-    std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
+    // chain links of position p are in links[p & kLinkMask]: a position
+    // shares its slot only with one 32 KiB older, which is out of reach by
+    // the time the slot is written again. Lane k (bits 16k..16k+15) of a
+    // slot is the position k + 1 steps down p's chain, so that a search loads
+    // one eight-byte word per kLinkSteps candidates and an insertion makes
+    // its word from its head's with one shift.
+    alignas(16) std::uint16_t head[deflate_limits::kHashSize];
+    alignas(16) std::uint64_t links[deflate_limits::kWindowSize];
+    alignas(16) std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
 };
 
 /* The internal check: when condition is false, stores message as the state's

@@ -3,55 +3,13 @@
 #include "zip/block_coder.h"
 #include "zip/deflate_tables.h"
 
-#include <cstring>
+#include "zip/cpu_ops.h"
 
-#if defined(_MSC_VER) && !defined(__clang__)
-#include <intrin.h>
-#endif
+#include <cstring>
 
 using namespace deflate_limits;
 
 namespace {
-inline std::uint16_t load16(const std::uint8_t* p) {
-    std::uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// Little-endian load: the first byte of p is the least significant, so the
-// lowest set bit of a difference marks the first differing byte.
-inline std::uint64_t load64le(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(p[0]) | static_cast<std::uint64_t>(p[1]) << 8 |
-           static_cast<std::uint64_t>(p[2]) << 16 | static_cast<std::uint64_t>(p[3]) << 24 |
-           static_cast<std::uint64_t>(p[4]) << 32 | static_cast<std::uint64_t>(p[5]) << 40 |
-           static_cast<std::uint64_t>(p[6]) << 48 | static_cast<std::uint64_t>(p[7]) << 56;
-}
-
-// Index of the lowest set bit of a non-zero value.
-inline std::uint32_t lowest_bit(std::uint64_t x) {
-#if defined(__GNUC__) || defined(__clang__)
-    return static_cast<std::uint32_t>(__builtin_ctzll(x));
-#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_ARM64))
-    unsigned long index;
-    _BitScanForward64(&index, x);
-    return index;
-#elif defined(_MSC_VER)
-    unsigned long index;
-    if (_BitScanForward(&index, static_cast<unsigned long>(x))) {
-        return index;
-    }
-    _BitScanForward(&index, static_cast<unsigned long>(x >> 32));
-    return index + 32;
-#else
-    std::uint32_t index = 0;
-    while ((x & 1) == 0) {
-        x >>= 1;
-        ++index;
-    }
-    return index;
-#endif
-}
-
 inline void update_hash(std::uint32_t& h, std::uint8_t c) {
     h = ((h << kHashShift) ^ c) & kHashMask;
 }
@@ -61,10 +19,11 @@ inline void update_hash(std::uint32_t& h, std::uint8_t c) {
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
-    s.links[0][pos] = static_cast<std::uint16_t>(head);
-    s.links[1][pos] = s.links[0][head];
-    s.links[2][pos] = s.links[1][head];
-    s.links[3][pos] = s.links[2][head];
+    // A chain ends where it leaves the reach of every later search: past
+    // such a head the links stay 0, so the positions in a word always fall.
+    const std::uint64_t below = s.links[head & kLinkMask] << 16 | head;
+    const bool reachable = head != 0 && pos - head <= kMaxDist;
+    s.links[pos & kLinkMask] = reachable ? below : head;
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     return head;
 }
@@ -78,30 +37,12 @@ std::uint32_t end_block(DeflateState& s, bool final) {
     return ct_end_block(s, data, static_cast<std::uint32_t>(s.strstart - s.block_start), final);
 }
 
-// The tables are cleared as input arrives rather than all at once, so that a
-// small entry does not pay for the whole window: links of positions from..to
-// become 0 (they are written before a search reads them, but a slide moves
-// them all).
-void clear_links(DeflateState& s, std::uint32_t from, std::uint32_t to) {
-    std::memset(s.links[0] + from, 0, (to - from) * sizeof s.links[0][0]);
-    std::memset(s.links[1] + from, 0, (to - from) * sizeof s.links[0][0]);
-    std::memset(s.links[2] + from, 0, (to - from) * sizeof s.links[0][0]);
-    std::memset(s.links[3] + from, 0, (to - from) * sizeof s.links[0][0]);
-}
-
 // At the end of the input: zeroes the window bytes that a comparison near the
-// end may look at, and the links that a later slide would move.
+// end may look at.
 void clear_past_input(DeflateState& s) {
     const std::uint32_t end = s.strstart + s.lookahead;
     const std::uint32_t tail = end + kMaxMatch + kWindowSlack;
     std::memset(s.window + end, 0, (tail < s.window_size ? tail : s.window_size) - end);
-    if (end >= kSlidePoint) {
-        clear_links(s, end, s.window_size);
-    }
-}
-
-std::uint16_t slid(std::uint16_t position) {
-    return static_cast<std::uint16_t>(position >= kWindowSize ? position - kWindowSize : 0);
 }
 } // namespace
 
@@ -139,7 +80,6 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
         return;
     }
     s.lookahead = n < s.window_size ? n : s.window_size;
-    clear_links(s, 0, s.lookahead);
     if (s.lookahead < kMinLookahead) {
         lz_refill(s);
     }
@@ -156,15 +96,8 @@ void lz_refill(DeflateState& s) {
             s.match_start -= kWindowSize;
             s.strstart -= kWindowSize;
             s.block_start -= kWindowSize;
-            for (auto& head : s.head) {
-                head = slid(head);
-            }
-            for (std::uint32_t n = 0; n < kWindowSize; ++n) {
-                s.links[0][n] = slid(s.links[0][n + kWindowSize]);
-                s.links[1][n] = slid(s.links[1][n + kWindowSize]);
-                s.links[2][n] = slid(s.links[2][n + kWindowSize]);
-                s.links[3][n] = slid(s.links[3][n + kWindowSize]);
-            }
+            cpu::slide16(s.head, kHashSize);
+            cpu::slide64(s.links, kWindowSize);
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -176,9 +109,7 @@ void lz_refill(DeflateState& s) {
             s.eofile = true;
             clear_past_input(s);
         } else {
-            const std::uint32_t end = s.strstart + s.lookahead;
             s.lookahead += n < more ? n : more;
-            clear_links(s, end, s.strstart + s.lookahead);
         }
     } while (s.lookahead < kMinLookahead && !s.eofile);
 }
@@ -199,28 +130,28 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     deflate_check(s, strstart <= s.window_size - kMinLookahead, "insufficient lookahead");
     deflate_check(s, candidate < strstart, "no future");
 
-    const std::uint16_t scan_start = load16(scan);
-    std::uint16_t scan_end = load16(scan + best_len - 1);
+    const std::uint16_t scan_start = cpu::load16(scan);
+    std::uint16_t scan_end = cpu::load16(scan + best_len - 1);
     const std::uint8_t* end_base = window + best_len - 1;
+
+    // The test every better match passes: the two bytes that would end it,
+    // and the first two (an equal hash makes the third byte equal).
+    auto may_beat = [&](std::uint32_t cand) {
+        return cpu::load16(end_base + cand) == scan_end && cpu::load16(window + cand) == scan_start;
+    };
 
     // Tries one candidate; returns true when the search is to stop (a match
     // of nice length).
     auto visit = [&](std::uint32_t cand) {
-        // Reject on the two bytes that would end a better match, then on the
-        // first two; an equal hash makes the third byte equal.
-        if (load16(end_base + cand) != scan_end || load16(window + cand) != scan_start) {
+        if (!may_beat(cand)) {
             return false;
         }
         const std::uint8_t* const match = window + cand;
         std::uint32_t len = kMinMatch;
         for (;;) {
-            const std::uint64_t diff = load64le(scan + len) ^ load64le(match + len);
-            if (diff != 0) {
-                len += lowest_bit(diff) >> 3;
-                break;
-            }
-            len += 8;
-            if (len >= kMaxMatch) {
+            const std::uint32_t same = cpu::equal_prefix16(scan + len, match + len);
+            len += same;
+            if (same < 16 || len >= kMaxMatch) {
                 break;
             }
         }
@@ -233,27 +164,36 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
             if (len >= nice_match) {
                 return true;
             }
-            scan_end = load16(scan + best_len - 1);
+            scan_end = cpu::load16(scan + best_len - 1);
             end_base = window + best_len - 1;
         }
         return false;
     };
 
-    // Candidates in chain order, four per loaded set of links; the budget and
-    // the distance limit apply to each candidate as in a one-step walk.
-    // (Two of the tables through locals, two from the state: the register
-    // allocation that measured fastest.)
+    // Candidates in chain order, four per loaded word of links; the budget
+    // and the distance limit apply to each candidate as in a one-step walk.
+    // Positions fall along a word, so when its last link is in reach and the
+    // budget outlasts the group, all four candidates are visited; if none
+    // passes the test, the group is skipped at once.
     static_assert(kLinkSteps == 4, "the walk below takes four steps per load");
-    const std::uint16_t* const link1 = s.links[0];
-    const std::uint16_t* const link2 = s.links[1];
+    const std::uint64_t* const links = s.links;
     for (;;) {
+        const std::uint64_t word = links[candidate & kLinkMask];
+        const std::uint32_t c1 = static_cast<std::uint32_t>(word) & 0xFFFF;
+        const std::uint32_t c2 = static_cast<std::uint32_t>(word) >> 16;
+        const std::uint32_t c3 = static_cast<std::uint32_t>(word >> 32) & 0xFFFF;
+        const std::uint32_t c4 = static_cast<std::uint32_t>(word >> 48);
+        if (c4 > limit && chain_length > kLinkSteps) {
+            const bool any = may_beat(candidate) | may_beat(c1) | may_beat(c2) | may_beat(c3);
+            if (!any) {
+                chain_length -= kLinkSteps;
+                candidate = c4;
+                continue;
+            }
+        }
         if (visit(candidate)) {
             break;
         }
-        const std::uint32_t c1 = link1[candidate];
-        const std::uint32_t c2 = link2[candidate];
-        const std::uint32_t c3 = s.links[2][candidate];
-        const std::uint32_t c4 = s.links[3][candidate];
         if (c1 <= limit || --chain_length == 0) {
             candidate = c1;
             break;
