@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "archive/event_log_backup.h"
 #include "archive/registry_export.h"
 #include "common/file_finder.h"
 #include "common/narrow_text.h"
@@ -39,11 +40,8 @@ void CollectErrorLog(PathList& paths) {
     const WideText path = ReadProjectFolder() + "ApplicationEventLog.evt";
     // The backup does not overwrite an earlier one.
     DeleteFileA(path.Narrow());
-    HANDLE log = OpenEventLogA(nullptr, "Application");
-    if (log != nullptr) {
-        BackupEventLogA(log, path.Narrow());
-        CloseEventLog(log);
-    }
+    // Without a backup the path still goes in, and the report says so.
+    BackUpApplicationLog(path.Narrow());
     AppendUnique(paths, path);
 }
 

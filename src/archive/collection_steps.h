@@ -10,8 +10,9 @@
 #include "common/path_list.h"
 
 /* Step 1: deletes project folder + "ApplicationEventLog.evt", backs the
-   local "Application" event log up to it, and appends that path (whether or
-   not a backup was written). */
+   local "Application" event log up to it (BackUpApplicationLog: the classic
+   backup with the backup privilege, else the channel export), and appends
+   that path (whether or not a backup was written). */
 void CollectErrorLog(PathList& paths);
 
 /* Step 2: exports HKEY_LOCAL_MACHINE\SOFTWARE\Zentaveld to installation

@@ -28,7 +28,9 @@ using DeflateRead = std::uint32_t (*)(void* context, std::uint8_t* buffer, std::
 struct DeflateResult {
     std::uint32_t compressed_size = 0;   // bytes the final block reports
     const char* check_message = nullptr; // last failed internal check, or null
-    bool output_lost = false;            // some output could not be placed (a failed flush)
+    // Some output did not get out: bytes dropped because the buffer was full
+    // after a failed flush, or (stream mode) bytes still pending at the end.
+    bool output_lost = false;
 };
 
 /* Compresses the whole input from read into sink at level (1..8; the zip

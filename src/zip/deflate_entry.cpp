@@ -22,6 +22,8 @@ DeflateResult DeflateEntry(DeflateRead read, void* read_context, DeflateSink& si
     lz_start(s, level, flags, read, read_context);
     result.compressed_size = lz_run(s);
     result.check_message = s.check_message;
-    result.output_lost = s.output_lost;
+    // In stream mode every byte should have left through the sink's write by
+    // now; bytes still pending mean the last flushes failed.
+    result.output_lost = s.output_lost || (sink.stream && sink.fill != 0);
     return result;
 }

@@ -66,7 +66,9 @@ ZipResult ZipArchive::GetMemory(ZipHandle* handle, void** memory, std::uint32_t*
         return Remember(ZipResult::WrongHandleKind);
     }
     ZipWriter& writer = *handle->archive;
-    writer.End();
+    // A block without its central directory or end record is no archive:
+    // the failure is the answer, as Close gives it.
+    ZipResult ended = writer.End();
     if (memory != nullptr) {
         *memory = writer.MemoryBlock();
     }
@@ -76,7 +78,7 @@ ZipResult ZipArchive::GetMemory(ZipHandle* handle, void** memory, std::uint32_t*
     if (writer.MemoryBlock() == nullptr) {
         return Remember(ZipResult::NotMemoryArchive);
     }
-    return Remember(ZipResult::Success);
+    return Remember(ended);
 }
 
 ZipResult ZipArchive::Close(ZipHandle* handle) {

@@ -76,12 +76,14 @@ public:
 
     /* Ends additions (writes the central directory once) and hands out the
        memory block and the archive's length. Returns NotMemoryArchive for a
-       file or handle archive. The block stays valid until Close. */
+       file or handle archive, else the result of ending additions: Success,
+       or WriteFailed when the directory or end record did not fit (the block
+       then holds no complete archive). The block stays valid until Close. */
     static ZipResult GetMemory(ZipHandle* handle, void** memory, std::uint32_t* length);
 
     /* Ends additions if not yet ended, releases the output and frees the
        handle (unless it is null or of the wrong kind). Returns the result of
-       ending additions. */
+       ending additions, also when GetMemory ended them. */
     static ZipResult Close(ZipHandle* handle);
 };
 

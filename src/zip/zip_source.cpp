@@ -35,26 +35,30 @@ bool ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* buffer, std::ui
     return FileSeek(file, offset) && FileRead(file, buffer, size) == size;
 }
 
-// The executable test: a 16-bit mark 0x54AD at offset 0, a 32-bit pointer v
-// at 36 with v + 52 inside the file, and one of four signatures at v.
+// A Windows program or library (a PE image): "MZ" at offset 0, the 32-bit
+// offset of the PE header at 0x3C, and "PE\0\0" at that offset. Every read
+// stays inside the file, so a short or damaged header just means "no".
+constexpr std::uint32_t kDosHeaderSize = 0x40;
+constexpr std::uint32_t kPeOffsetField = 0x3C;
+constexpr std::uint32_t kDosMark = 0x5A4D;         // "MZ"
+constexpr std::uint32_t kPeSignature = 0x00004550; // "PE\0\0"
+
 bool LooksExecutable(FileHandle file, std::uint64_t size) {
-    if (size <= 40) {
+    if (size < kDosHeaderSize) {
         return false;
     }
-    std::uint8_t head[40];
-    if (!ReadAt(file, 0, head, sizeof head) || Little16(head) != 0x54AD) {
+    std::uint8_t head[kDosHeaderSize];
+    if (!ReadAt(file, 0, head, sizeof head) || Little16(head) != kDosMark) {
         return false;
     }
-    std::uint64_t v = Little32(head + 36);
-    if (v + 52 >= size) {
+    // In 64 bits the offset plus the signature's length cannot wrap.
+    std::uint64_t pe_offset = Little32(head + kPeOffsetField);
+    if (pe_offset + 4 > size) {
         return false;
     }
-    std::uint8_t mark[4];
-    if (!ReadAt(file, v, mark, sizeof mark)) {
-        return false;
-    }
-    std::uint32_t signature = Little32(mark);
-    return signature == 0x5A4D || signature == 0x454E || signature == 0x454C || signature == 0x4550;
+    std::uint8_t signature[4];
+    return ReadAt(file, pe_offset, signature, sizeof signature) &&
+           Little32(signature) == kPeSignature;
 }
 
 ZipResult ReadDiskFile(ZipSource& state, FileHandle file) {

@@ -17,7 +17,8 @@ constexpr std::uint32_t kUnixTypeDirectory = 0x40000000; // 0o040000 << 16
 constexpr std::uint32_t kUnixTypeRegular = 0x80000000;   // 0o100000 << 16
 constexpr std::uint32_t kUnixOwnerRead = 0x01000000;
 constexpr std::uint32_t kUnixOwnerWrite = 0x00800000;
-constexpr std::uint32_t kUnixOwnerExecute = 0x00400000;
+constexpr std::uint32_t kUnixOwnerExecute =
+    0x00400000; // Windows programs and libraries (PE images)
 
 struct ZipSource {
     // What the entry's headers get from the source.

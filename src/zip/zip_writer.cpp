@@ -247,8 +247,8 @@ bool ZipWriter::WriteDeflated() {
     record_.compressed_size = result.compressed_size;
     // A failed internal check, a failed write, or output that disagrees with
     // what the compressor reports all fail the entry.
-    return result.check_message == nullptr && !data_write_failed_ && sink.fill == 0 &&
-           output_.end - data_start == result.compressed_size;
+    return result.check_message == nullptr && !result.output_lost && !data_write_failed_ &&
+           sink.fill == 0 && output_.end - data_start == result.compressed_size;
 }
 
 std::uint32_t ZipWriter::ReadData(void* context, std::uint8_t* buffer, std::uint32_t size) {
@@ -265,10 +265,14 @@ std::uint32_t ZipWriter::WriteData(void* context, const std::uint8_t* data, std:
 }
 
 ZipResult ZipWriter::End() {
-    if (ended_) {
-        return ZipResult::Success;
+    if (!ended_) {
+        ended_ = true;
+        end_result_ = WriteDirectory();
     }
-    ended_ = true;
+    return end_result_;
+}
+
+ZipResult ZipWriter::WriteDirectory() {
     output_.limit = kOutputLimit;
     if (output_.position != output_.end && !OutputSeek(output_, output_.end)) {
         return ZipResult::WriteFailed;

@@ -35,8 +35,9 @@ public:
        written so far stays valid. */
     ZipResult Add(const char* name, const void* source, std::uint32_t size, ZipDataKind kind);
 
-    /* Writes the central directory and the end record, once; later calls do
-       nothing and return Success. */
+    /* Writes the central directory and the end record, once. Returns Success
+       or WriteFailed (a short write: the archive has no complete end); later
+       calls write nothing and return the first call's result. */
     ZipResult End();
 
     bool Ended() const { return ended_; }
@@ -44,6 +45,7 @@ public:
     std::uint32_t Length() const { return output_.end; }
 
 private:
+    ZipResult WriteDirectory();
     bool WriteStored();
     bool WriteDeflated();
     ZipResult FinishEntry(std::uint32_t header_position, std::uint32_t header_compressed_size);
@@ -53,7 +55,8 @@ private:
 
     ZipOutput output_;
     bool ended_ = false;
-    std::vector<std::uint8_t> directory_; // central headers of the recorded entries
+    ZipResult end_result_ = ZipResult::Success; // what ending additions gave
+    std::vector<std::uint8_t> directory_;       // central headers of the recorded entries
     std::uint32_t entry_count_ = 0;
     ZipSource source_;
     ZipEntryRecord record_;

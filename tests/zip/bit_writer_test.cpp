@@ -133,6 +133,26 @@ TEST(BitWriter, InMemoryModeReportsAnOutputBufferThatIsTooSmall) {
     }
 }
 
+TEST(BitWriter, OutputLeftPendingByFailedFlushesIsReportedLost) {
+    // Small enough to fit the buffer: nothing is dropped, but nothing ever
+    // leaves it either.
+    for (const Bytes& input : {Bytes{}, FromText("A"), WordText(5000, 2)}) {
+        std::vector<std::uint8_t> buffer(16384);
+        Recorder recorder;
+        recorder.fail = true;
+        DeflateSink sink;
+        sink.buffer = buffer.data();
+        sink.capacity = static_cast<std::uint32_t>(buffer.size());
+        sink.write = Record;
+        sink.context = &recorder;
+        const DeflateResult result = RunEntry(input, sink);
+        EXPECT_TRUE(result.output_lost) << input.size();
+        EXPECT_EQ(result.check_message, nullptr);
+        EXPECT_EQ(sink.fill, result.compressed_size);
+        EXPECT_TRUE(recorder.bytes.empty());
+    }
+}
+
 TEST(BitWriter, FailedFlushesNeverWritePastTheBufferAndAreReported) {
     for (const Bytes& input : {WordText(300000, 8), RandomBytes(100000, 8)}) {
         std::vector<std::uint8_t> buffer(16384);

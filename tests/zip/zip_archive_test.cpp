@@ -361,6 +361,39 @@ TEST(ZipMemoryTest, BlockHoldsAtMostCapacityMinusOneBytes) {
     }
 }
 
+TEST(ZipMemoryTest, GetMemoryReportsAnArchiveItCouldNotFinish) {
+    // One stored entry: 30 + 5 + 17 + 1000 bytes, a 60-byte central header, a
+    // 22-byte end record. A block of exactly that many bytes holds one less.
+    std::string data = SampleNoise(1000, 5);
+    const std::uint32_t entry = 30 + 5 + 17 + 1000;
+    const std::uint32_t whole = entry + 60 + 22;
+    const struct {
+        std::uint32_t capacity;
+        std::uint32_t written; // what the block holds after the failed end
+    } cases[] = {
+        {whole, entry + 60}, // the end record does not fit
+        {entry + 60, entry}, // the central directory does not fit
+    };
+    for (const auto& c : cases) {
+        std::vector<char> block(c.capacity);
+        ZipHandle* handle = ZipArchive::Create(block.data(), c.capacity, ZipDataKind::Memory);
+        ASSERT_NE(nullptr, handle);
+        ASSERT_EQ(ZipResult::Success,
+                  ZipArchive::AddFile(handle, "x.zip", data.data(), 1000, ZipDataKind::Memory));
+        void* memory = nullptr;
+        std::uint32_t length = 0;
+        EXPECT_EQ(ZipResult::WriteFailed, ZipArchive::GetMemory(handle, &memory, &length))
+            << c.capacity;
+        EXPECT_EQ(ZipResult::WriteFailed, ZipLastResult);
+        EXPECT_EQ(block.data(), memory);
+        EXPECT_EQ(c.written, length);
+        EXPECT_NE("", ParseArchive(std::string(block.data(), length)).error);
+        // Asking again, or closing, does not turn the failure into success.
+        EXPECT_EQ(ZipResult::WriteFailed, ZipArchive::GetMemory(handle, &memory, &length));
+        EXPECT_EQ(ZipResult::WriteFailed, ZipArchive::Close(handle));
+    }
+}
+
 TEST(ZipMemoryTest, WriterAllocatedBlockAndGetMemoryRules) {
     ZipHandle* handle = ZipArchive::Create(nullptr, 100000, ZipDataKind::Memory);
     ASSERT_NE(nullptr, handle);

@@ -164,57 +164,92 @@ TEST_F(ZipFilesTest, AttributesFollowTheFileSystem) {
     EXPECT_READERS_ACCEPT(reader_case);
 }
 
-TEST_F(ZipFilesTest, ExecutableTestFollowsItsRule) {
-    // The mark 0x54AD at 0, a pointer at 36, a signature at the pointer.
-    auto image = [](std::uint32_t pointer, std::uint16_t signature, std::size_t size) {
-        std::string bytes = SampleNoise(size, 7);
-        bytes[0] = static_cast<char>(0xAD);
-        bytes[1] = 0x54;
-        for (int i = 0; i < 4; ++i) {
-            bytes[36 + i] = static_cast<char>(pointer >> (8 * i));
-        }
-        if (pointer + 4 <= size) {
-            bytes[pointer] = static_cast<char>(signature & 0xFF);
-            bytes[pointer + 1] = static_cast<char>(signature >> 8);
-            bytes[pointer + 2] = 0;
-            bytes[pointer + 3] = 0;
-        }
-        return bytes;
-    };
-    std::string real_header = image(64, 0x4550, 300);
-    real_header[0] = 'M'; // a real image starts with "MZ": the rule does not look at it
-    real_header[1] = 'Z';
-    const std::pair<std::string, std::string> files[] = {
-        {"pe.dll", image(64, 0x4550, 300)},    // executable
-        {"ne.exe", image(64, 0x454E, 300)},    // executable
-        {"le.exe", image(64, 0x454C, 300)},    // executable
-        {"mz.exe", image(64, 0x5A4D, 300)},    // executable
-        {"edge.exe", image(248, 0x4550, 300)}, // v + 52 == size: not executable
-        {"other.exe", image(64, 0x1234, 300)}, // unknown signature
-        {"real.exe", real_header},             // no 0x54AD mark
-        {"short.exe", std::string("\xAD\x54", 2) + std::string(38, '\0')}, // 40 bytes
-    };
+namespace {
+
+// Adds each file by name to a fresh archive and returns the external
+// attributes that the central directory gives them, in order.
+std::vector<std::uint32_t>
+ExternalAttributesOf(ScratchFolder& scratch,
+                     const std::vector<std::pair<std::string, std::string>>& files) {
     ReaderCase reader_case;
     ZipHandle* handle =
         ZipArchive::Create(reader_case.ArchivePath().c_str(), 0, ZipDataKind::FileName);
-    ASSERT_NE(nullptr, handle);
+    EXPECT_NE(nullptr, handle);
     for (const auto& [name, bytes] : files) {
-        std::string path = scratch_.Path(name);
+        std::string path = scratch.Path(name);
         WriteBytes(path, bytes);
-        ASSERT_EQ(ZipResult::Success, AddByName(handle, name, path)) << name;
+        EXPECT_EQ(ZipResult::Success, AddByName(handle, name, path)) << name;
         reader_case.Expect(name, bytes);
     }
-    ASSERT_EQ(ZipResult::Success, ZipArchive::Close(handle));
+    EXPECT_EQ(ZipResult::Success, ZipArchive::Close(handle));
     ParsedArchive parsed = ParseArchive(ReadBytes(reader_case.ArchivePath()));
-    ASSERT_EQ("", parsed.error);
-    ASSERT_EQ(8u, parsed.entries.size());
-    for (std::size_t i = 0; i < 8; ++i) {
-        bool executable = i < 4;
-        EXPECT_EQ(executable ? 0x81C00000u : 0x81800000u, parsed.entries[i].external & 0xFFFF0000u)
-            << parsed.entries[i].name;
+    EXPECT_EQ("", parsed.error);
+    std::vector<std::uint32_t> attributes;
+    for (std::size_t i = 0; i < parsed.entries.size(); ++i) {
+        attributes.push_back(parsed.entries[i].external);
+        // The test reads the head of the file; the entry still holds all of it.
         EXPECT_EQ(files[i].second.size(), parsed.entries[i].uncompressed);
     }
-    EXPECT_READERS_ACCEPT(reader_case);
+    std::string reader_report;
+    EXPECT_NE(1, reader_case.Check(reader_report)) << reader_report;
+    return attributes;
+}
+
+} // namespace
+
+TEST_F(ZipFilesTest, PeImagesGetOwnerExecute) {
+    // "MZ" at 0, the PE header's offset at 0x3C, "PE\0\0" at that offset.
+    auto image = [](std::uint32_t pe_offset, std::size_t size, const char* signature = "PE") {
+        std::string bytes = SampleNoise(size, 7);
+        bytes[0] = 'M';
+        bytes[1] = 'Z';
+        for (int i = 0; i < 4; ++i) {
+            bytes[0x3C + i] = static_cast<char>(pe_offset >> (8 * i));
+        }
+        if (std::uint64_t{pe_offset} + 4 <= size) {
+            bytes.replace(pe_offset, 4, std::string(signature, 2) + std::string(2, '\0'));
+        }
+        return bytes;
+    };
+    std::string old_mark = image(64, 300);
+    // The 16-bit 0x54AD that no program starts with, and at 36 an offset of a
+    // "PE" signature: not an image.
+    old_mark[0] = static_cast<char>(0xAD);
+    old_mark[1] = 0x54;
+    old_mark.replace(36, 4, std::string("\x40\0\0\0", 4));
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"program.exe", image(0x80, 4096)},
+        {"library.dll", image(0xF8, 1024)},
+        {"tail.exe", image(296, 300)},                   // signature ends at the last byte
+        {"past.exe", image(297, 300)},                   // signature would run past the end
+        {"far.exe", image(0xFFFFFFFCu, 300)},            // offset + 4 wraps in 32 bits
+        {"wild.exe", image(0xFFFFFFFFu, 300)},           // offset itself far past the end
+        {"ne.exe", image(0x80, 300, "NE")},              // a 16-bit program's header
+        {"cut.exe", image(0x80, 4096).substr(0, 0x3F)},  // too short for the offset
+        {"head.exe", image(0x80, 4096).substr(0, 0x80)}, // cut before its PE header
+        {"nomark.exe", old_mark},
+        {"notes.txt", SampleText(300, 3)},
+    };
+    std::vector<std::uint32_t> attributes = ExternalAttributesOf(scratch_, files);
+    ASSERT_EQ(files.size(), attributes.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        bool executable = i < 3;
+        EXPECT_EQ(executable ? 0x81C00000u : 0x81800000u, attributes[i] & 0xFFFF0000u)
+            << files[i].first;
+    }
+}
+
+TEST_F(ZipFilesTest, BuiltProgramAndLibraryGetOwnerExecute) {
+    std::string program = ReadBytes(PeSamplePath("pe_sample.exe"));
+    std::string library = ReadBytes(PeSamplePath("pe_sample_library.dll"));
+    if (program.empty() || library.empty()) {
+        GTEST_SKIP() << "no Windows program and library were built for this test";
+    }
+    std::vector<std::uint32_t> attributes = ExternalAttributesOf(
+        scratch_, {{"pe_sample.exe", program}, {"pe_sample_library.dll", library}});
+    ASSERT_EQ(2u, attributes.size());
+    EXPECT_EQ(0x81C00000u, attributes[0] & 0xFFFF0000u);
+    EXPECT_EQ(0x81C00000u, attributes[1] & 0xFFFF0000u);
 }
 
 TEST_F(ZipFilesTest, FileTimesGoIntoDosFieldsAndExtendedTimestamps) {

@@ -86,6 +86,20 @@ std::string ReadBytes(const std::string& path, std::uint64_t from) {
     return all.str();
 }
 
+std::string PeSamplePath(const std::string& name) {
+#ifdef _WIN32
+    // The samples are built beside the test program.
+    char self[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::string();
+    }
+    return (fs::path(self).parent_path() / name).string();
+#else
+    return (fs::path(GLEANWELL_PE_SAMPLES) / name).string();
+#endif
+}
+
 std::uint64_t FileLength(const std::string& path) {
     std::error_code error;
     std::uint64_t size = fs::file_size(path, error);

@@ -44,6 +44,11 @@ bool MakeSparseFile(const std::string& path, std::uint64_t size);
 /* Sets the time zone of the C library (as the TZ variable would). */
 void SetTimeZone(const char* tz);
 
+/* The path of a Windows program or library that the build made for the
+   executable test (pe_sample.exe, pe_sample_library.dll), or a path that names
+   nothing when this build made none. */
+std::string PeSamplePath(const std::string& name);
+
 std::uint16_t Get16(const std::string& bytes, std::size_t at);
 std::uint32_t Get32(const std::string& bytes, std::size_t at);
 
