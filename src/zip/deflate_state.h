@@ -61,7 +61,11 @@ struct CtTreeDesc {
     int max_code = -1;  // largest symbol with a non-zero frequency
 };
 
-struct DeflateState {
+// What an entry starts from afresh: positions, counters, the bit writer and
+// the block coder's frequencies. Everything else in DeflateState is either
+// fixed or written before it is read, so one state can serve entry after
+// entry (see DeflateState::heads_clear).
+struct DeflateEntryState {
     // ---- match finder: hot fields first ----
     std::uint32_t strstart = 0;  // current position in the window
     std::uint32_t lookahead = 0; // bytes available from strstart
@@ -98,25 +102,34 @@ struct DeflateState {
     std::uint32_t compressed_bits = 0; // 0..7
     const char* check_message = nullptr;
 
+    bool window_slid = false; // the window moved at least once
+
     CtNode dyn_ltree[deflate_limits::kHeapSize];
     CtNode dyn_dtree[2 * deflate_limits::kDCodes + 1];
     CtNode bl_tree[2 * deflate_limits::kBlCodes + 1];
-    CtNode static_ltree[deflate_limits::kLCodes + 2];
-    CtNode static_dtree[deflate_limits::kDCodes];
     CtTreeDesc l_desc;
     CtTreeDesc d_desc;
     CtTreeDesc bl_desc;
-
-    std::uint8_t length_code[256] = {};
-    std::uint8_t dist_code[512] = {};
-    std::uint16_t base_length[deflate_limits::kLengthCodes] = {};
-    std::uint16_t base_dist[deflate_limits::kDCodes] = {};
 
     int heap[deflate_limits::kHeapSize] = {};
     int heap_len = 0;
     int heap_max = 0;
     std::uint8_t depth[deflate_limits::kHeapSize] = {};
     std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
+};
+
+struct DeflateState : DeflateEntryState {
+    // ---- fixed tables, built by the first entry ----
+    CtNode static_ltree[deflate_limits::kLCodes + 2];
+    CtNode static_dtree[deflate_limits::kDCodes];
+    std::uint8_t length_code[256] = {};
+    std::uint8_t dist_code[512] = {};
+    std::uint16_t base_length[deflate_limits::kLengthCodes] = {};
+    std::uint16_t base_dist[deflate_limits::kDCodes] = {};
+
+    // True when every hash head is 0, as the previous entry's lz_finish
+    // leaves them; lz_start clears them itself otherwise.
+    bool heads_clear = false;
 
     std::uint8_t flag_buf[deflate_limits::kLitBufSize / 8];
     std::uint8_t l_buf[deflate_limits::kLitBufSize];

@@ -54,7 +54,10 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.read = read;
     s.read_context = read_context;
     s.window_size = 2 * kWindowSize;
-    std::memset(s.head, 0, sizeof s.head);
+    if (!s.heads_clear) {
+        std::memset(s.head, 0, sizeof s.head);
+    }
+    s.heads_clear = false;
     std::memset(s.window + s.window_size, 0, kWindowSlack);
 
     const LzTuning& tuning = kLzTuning[row];
@@ -93,6 +96,7 @@ void lz_refill(DeflateState& s) {
         std::uint32_t more = s.window_size - s.lookahead - s.strstart;
         if (s.strstart >= kSlidePoint) {
             std::memcpy(s.window, s.window + kWindowSize, kWindowSize);
+            s.window_slid = true;
             s.match_start -= kWindowSize;
             s.strstart -= kWindowSize;
             s.block_start -= kWindowSize;
@@ -346,4 +350,22 @@ std::uint32_t lz_run_fast(DeflateState& s) {
         }
     }
     return end_block(s, true);
+}
+
+void lz_finish(DeflateState& s) {
+    // Hashing a position again costs about what clearing four heads does.
+    constexpr std::uint32_t kRehashLimit = kHashSize / 4;
+    const std::uint32_t end = s.strstart + s.lookahead;
+    if (s.window_slid || end > kRehashLimit) {
+        std::memset(s.head, 0, sizeof s.head);
+    } else if (end >= kMinMatch) {
+        std::uint32_t h = 0;
+        update_hash(h, s.window[0]);
+        update_hash(h, s.window[1]);
+        for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
+            update_hash(h, s.window[pos + 2]);
+            s.head[h] = 0;
+        }
+    }
+    s.heads_clear = true;
 }

@@ -5,7 +5,8 @@
 #include "zip/deflate_state.h"
 
 /* Prepares the entry: checks 1 <= level <= 8 ("bad pack level"; other levels
-   still run, with the nearest row of the tuning table), clears the hash heads,
+   still run, with the nearest row of the tuning table), clears the hash heads
+   (unless the state says they are clear),
    takes the level's tuning row, ORs the level's bits into flags (4 for levels
    up to 2, 2 for level 8 and above), fills the window from read and primes
    the hash. Called after ct_init. */
@@ -28,3 +29,8 @@ std::uint32_t lz_run(DeflateState& s);
 
 /* The greedy loop of levels 1 to 3; returns the compressed size in bytes. */
 std::uint32_t lz_run_fast(DeflateState& s);
+
+/* After lz_run: sets every hash head back to 0, so that the state's next
+   entry finds no candidate of this one. Few positions in a window that never
+   slid are hashed again and their heads cleared; otherwise all are. */
+void lz_finish(DeflateState& s);

@@ -1,0 +1,50 @@
+// A state serves entry after entry: what one entry leaves behind (hash heads,
+// chain links, window bytes, counters) must never change the next entry's
+// output. Each reference is made on a thread of its own, whose first entry
+// gets a state never used before.
+#include "deflate_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+Compressed OnFreshThread(const std::vector<std::pair<Bytes, int>>& entries) {
+    Compressed last;
+    std::thread worker([&] {
+        for (const auto& [input, level] : entries) {
+            last = Compress(input, level);
+        }
+    });
+    worker.join();
+    return last;
+}
+
+void ExpectSameAfter(const Bytes& before, int before_level, const Bytes& input, int level) {
+    const Compressed fresh = OnFreshThread({{input, level}});
+    const Compressed reused = OnFreshThread({{before, before_level}, {input, level}});
+    EXPECT_EQ(reused.bytes, fresh.bytes);
+    EXPECT_EQ(reused.result.compressed_size, fresh.result.compressed_size);
+    EXPECT_EQ(reused.flags, fresh.flags);
+    EXPECT_EQ(reused.result.check_message, nullptr);
+}
+
+} // namespace
+
+TEST(DeflateStateReuse, NextEntryFindsNoCandidateOfThePreviousOne) {
+    const Bytes text = WordText(3000, 7);
+    const Bytes prefix(text.begin(), text.begin() + 1500);
+    // Heads cleared by hashing the few positions again.
+    ExpectSameAfter(text, 8, text, 8);
+    ExpectSameAfter(text, 8, prefix, 8);
+    ExpectSameAfter(prefix, 8, text, 8);
+    ExpectSameAfter(FromText("ab"), 8, FromText("abcabcabc"), 8);
+    // Heads cleared whole: many positions, or a window that slid.
+    ExpectSameAfter(WordText(20000, 3), 8, text, 8);
+    ExpectSameAfter(RecordBinary(200000, 5), 8, RecordBinary(3000, 5), 8);
+    // Another level's tuning and loop, and an empty entry between.
+    ExpectSameAfter(text, 1, text, 8);
+    ExpectSameAfter(text, 8, text, 2);
+    ExpectSameAfter(Bytes(), 8, text, 8);
+}
