@@ -1,16 +1,29 @@
 #!/bin/bash
-# Our deflate compressor against zlib level 8, in memory, on every file under
-# DIR (grouped by top-level folder). Without DIR, first builds a ~50 MB corpus
-# of real files from this machine under build/deflate-corpus (not committed).
-#   bench/deflate.sh [DIR]
-# Environment: BENCH_BUILD_DIR (default build/native-release), REPETITIONS (5).
+# Our deflate compressor against zlib level 8 and libdeflate level 8, in
+# memory, on every file under DIR that the zip writer would deflate (grouped by
+# top-level folder). Without DIR, first builds a ~50 MB corpus of real files
+# from this machine under build/deflate-corpus (not committed).
+#   bench/deflate.sh [--O2] [DIR]
+# --O2 builds and times the compressor at -O2 instead of the Release -O3, in a
+# build dir of its own (build/native-release-O2).
+# Environment: BENCH_BUILD_DIR (default build/native-release[-O2]),
+# REPETITIONS (5).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BENCH_BUILD_DIR:-$root/build/native-release}
+opt=
+if [ "${1:-}" = "--O2" ]; then
+    opt=-O2
+    shift
+fi
+build=${BENCH_BUILD_DIR:-$root/build/native-release$opt}
 repetitions=${REPETITIONS:-5}
 
-cmake --preset native-release -B "$build" >/dev/null
+if [ -n "$opt" ]; then
+    cmake --preset native-release -B "$build" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
+else
+    cmake --preset native-release -B "$build" >/dev/null
+fi
 cmake --build "$build" -j2 --target deflate_bench >/dev/null
 
 if [ $# -ge 1 ]; then
@@ -20,4 +33,5 @@ else
     du -s --apparent-size -B1 "$corpus"/* | awk '{ printf "%-60s %6.1f MB\n", $2, $1 / 1e6 }' >&2
 fi
 
+echo "compressor built with ${opt:--O3}" >&2
 exec "$build/bench/deflate/deflate_bench" "$corpus" "$repetitions"
