@@ -93,10 +93,9 @@ GW_FORCE_INLINE std::uint32_t equal_prefix16(const std::uint8_t* a, const std::u
 #endif
 }
 
-/* The move of window positions when the window slides by 32 KiB: each 16-bit
-   value v becomes v >= 32768 ? v - 32768 : 0. slide16 does it in place to
-   count values, slide64 to every 16-bit lane of count words. count is a
-   multiple of 8 (slide16) or 2 (slide64); the arrays are 16-byte aligned. */
+/* The move of window positions when the window slides by 32 KiB: each of
+   the count 16-bit values becomes v >= 32768 ? v - 32768 : 0. count is a
+   multiple of 8 and values 16-byte aligned. */
 inline void slide16(std::uint16_t* values, std::uint32_t count) {
 #if GW_HAVE_SSE2
     const __m128i half = _mm_set1_epi16(static_cast<short>(0x8000));
@@ -107,25 +106,6 @@ inline void slide16(std::uint16_t* values, std::uint32_t count) {
 #else
     for (std::uint32_t i = 0; i < count; ++i) {
         values[i] = static_cast<std::uint16_t>(values[i] >= 0x8000 ? values[i] - 0x8000 : 0);
-    }
-#endif
-}
-
-inline void slide64(std::uint64_t* words, std::uint32_t count) {
-#if GW_HAVE_SSE2
-    const __m128i half = _mm_set1_epi16(static_cast<short>(0x8000));
-    for (std::uint32_t i = 0; i < count; i += 2) {
-        __m128i* const lanes = reinterpret_cast<__m128i*>(words + i);
-        _mm_store_si128(lanes, _mm_subs_epu16(_mm_load_si128(lanes), half));
-    }
-#else
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint64_t word = 0;
-        for (int shift = 0; shift < 64; shift += 16) {
-            const std::uint64_t v = words[i] >> shift & 0xFFFF;
-            word |= (v >= 0x8000 ? v - 0x8000 : 0) << shift;
-        }
-        words[i] = word;
     }
 #endif
 }

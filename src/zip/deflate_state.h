@@ -139,12 +139,13 @@ struct DeflateState : DeflateEntryState {
     // Positions fit in 16 bits (the window is 64 KiB); 0 means "none". The
     // chain links of position p are in links[p & kLinkMask]: a position
     // shares its slot only with one 32 KiB older, which is out of reach by
-    // the time the slot is written again. Lane k (bits 16k..16k+15) of a
-    // slot is the position k + 1 steps down p's chain, so that a search loads
-    // one eight-byte word per kLinkSteps candidates and an insertion makes
+    // the time the slot is written again. Lane k of a slot is the position
+    // k + 1 steps down p's chain; a slot is read and written as one
+    // eight-byte word (native order, lane 0 in its low bits), so that a
+    // search loads one word per kLinkSteps candidates and an insertion makes
     // its word from its head's with one shift.
     alignas(16) std::uint16_t head[deflate_limits::kHashSize];
-    alignas(16) std::uint64_t links[deflate_limits::kWindowSize];
+    alignas(16) std::uint16_t links[deflate_limits::kWindowSize][deflate_limits::kLinkSteps];
     alignas(16) std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
 };
 

@@ -21,9 +21,9 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     const std::uint32_t head = s.head[s.ins_h];
     // A chain ends where it leaves the reach of every later search: past
     // such a head the links stay 0, so the positions in a word always fall.
-    const std::uint64_t below = s.links[head & kLinkMask] << 16 | head;
+    const std::uint64_t below = cpu::load64(s.links[head & kLinkMask]) << 16 | head;
     const bool reachable = head != 0 && pos - head <= kMaxDist;
-    s.links[pos & kLinkMask] = reachable ? below : head;
+    cpu::store64(s.links[pos & kLinkMask], reachable ? below : head);
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     return head;
 }
@@ -101,7 +101,7 @@ void lz_refill(DeflateState& s) {
             s.strstart -= kWindowSize;
             s.block_start -= kWindowSize;
             cpu::slide16(s.head, kHashSize);
-            cpu::slide64(s.links, kWindowSize);
+            cpu::slide16(&s.links[0][0], kWindowSize * kLinkSteps);
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -180,9 +180,8 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     // budget outlasts the group, all four candidates are visited; if none
     // passes the test, the group is skipped at once.
     static_assert(kLinkSteps == 4, "the walk below takes four steps per load");
-    const std::uint64_t* const links = s.links;
     for (;;) {
-        const std::uint64_t word = links[candidate & kLinkMask];
+        const std::uint64_t word = cpu::load64(s.links[candidate & kLinkMask]);
         const std::uint32_t c1 = static_cast<std::uint32_t>(word) & 0xFFFF;
         const std::uint32_t c2 = static_cast<std::uint32_t>(word) >> 16;
         const std::uint32_t c3 = static_cast<std::uint32_t>(word >> 32) & 0xFFFF;
