@@ -1,0 +1,230 @@
+// Whole archive runs of Gleanwell.exe, driven from this process as a user
+// makes them, while another program works on the files being collected: a
+// log still being appended to, a file held without sharing, files deleted
+// during the walk. Each run leaves its installation in place for the
+// independent zip readers that run after this test.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/file_rival_runner.h"
+#include "app/user_run.h"
+#include "archive/archive_check.h"
+#include "archive/run_archive_support.h"
+#include "settings/registry_sandbox.h"
+
+namespace {
+
+using namespace testing_support;
+
+constexpr int kArchiveMs = 300000;
+const std::string kSuccess = "Success   :- ";
+const std::string kFailed = "Failed    :- ";
+
+std::string ProgramPath() {
+    std::string path = GLEANWELL_EXE;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Log-like text: `count` numbered lines.
+std::string LogLines(const std::string& tag, int count) {
+    std::string text;
+    char line[128];
+    for (int i = 0; i < count; ++i) {
+        const int length =
+            std::snprintf(line, sizeof line, "%s %07d: inlet valve %d, flow %d.%02d ml/min\r\n",
+                          tag.c_str(), i, i % 6, i % 3, i % 100);
+        text.append(line, static_cast<size_t>(length));
+    }
+    return text;
+}
+
+// The outcome lines of a report by the path they name; a path named twice
+// keeps every prefix it was given.
+std::map<std::string, std::string> OutcomesByPath(const std::vector<std::string>& report) {
+    std::map<std::string, std::string> outcomes;
+    for (const std::string& line : report) {
+        outcomes[line.substr(13)] += line.substr(0, 13);
+    }
+    return outcomes;
+}
+
+const ZipListingEntry* FindEntry(const std::vector<ZipListingEntry>& entries,
+                                 const std::string& path) {
+    const std::string name = EntryNameOf(path);
+    for (const ZipListingEntry& entry : entries) {
+        if (entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+class WholeRun : public ::testing::Test {
+protected:
+    // A fresh product installation for the case `name`, in the settings.
+    void Prepare(const std::string& name) {
+        root_ = "C:\\gleanwell-runs\\" + name;
+        RemoveTree(root_);
+        install_ = root_ + "\\Velmaris";
+        project_ = install_ + "\\Default.pro";
+        MakeFolders(project_);
+        File(install_ + "\\Velmaris.ini", "[Instrument]\r\nModel=VL-4\r\n");
+        RegistrySandbox::WriteText("Directory", install_);
+        RegistrySandbox::WriteText("Project", project_);
+    }
+
+    std::string File(const std::string& path, const std::string& bytes) {
+        MakeFolders(path.substr(0, path.rfind('\\')));
+        EXPECT_TRUE(WriteWholeFile(path, bytes)) << path;
+        return path;
+    }
+
+    // Runs the program with `folders` as data rows; checks the final box and
+    // the exit status, and reads the report and the archive's listing.
+    void Run(const std::vector<std::string>& folders) {
+        const UserRun run = RunAsUser(ProgramPath(), folders, kArchiveMs);
+        ASSERT_TRUE(run.completed) << run.error;
+        EXPECT_EQ(run.boxText, "Finished archive");
+        EXPECT_EQ(run.exitStatus, 2u);
+        bool complete = false;
+        report_ = ReportLinesOf(install_ + "\\ZipFailureFile.txt", &complete);
+        EXPECT_TRUE(complete);
+        bool valid = false;
+        entries_ = ListArchive(install_ + "\\VelmarisErrorArchive.zip", &valid);
+        ASSERT_TRUE(valid);
+        ASSERT_FALSE(entries_.empty());
+        EXPECT_EQ(entries_.back().name, EntryNameOf(install_ + "\\ZipFailureFile.txt"));
+        std::cout << "run of " << run.archiveSeconds << " s; report:\n";
+        for (const std::string& line : report_) {
+            std::cout << "  " << line << "\n";
+        }
+    }
+
+    RegistrySandbox sandbox_;
+    std::string root_;
+    std::string install_;
+    std::string project_;
+    std::vector<std::string> report_;
+    std::vector<ZipListingEntry> entries_;
+};
+
+TEST_F(WholeRun, LogAppendedDuringTheRunIsArchivedAsItStood) {
+    Prepare("append");
+    const std::string data = root_ + "\\Runs\\Batch1";
+    const std::vector<std::string> dataFiles = {
+        File(data + "\\result.csv", LogLines("result", 300)),
+        File(data + "\\trace.dat", LogLines("trace", 40))};
+    // The product's inlet log, big enough that appending goes on while it
+    // is read; the product holds it open for writing, shared with readers.
+    const std::string log = File(install_ + "\\InletLogs\\inlet.log", LogLines("inlet", 260000));
+    FileRival product("append", {log, "16384", "10"}, true);
+    ASSERT_TRUE(product.Ready());
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    ASSERT_TRUE(GetFileAttributesExA(log.c_str(), GetFileExInfoStandard, &before));
+
+    Run({data});
+    ASSERT_EQ(product.Finish(10000), 0);
+    const std::string final = ReadWholeFile(log);
+
+    std::map<std::string, std::string> outcomes = OutcomesByPath(report_);
+    EXPECT_EQ(outcomes[log], kSuccess);
+    for (const std::string& file : dataFiles) {
+        EXPECT_EQ(outcomes[file], kSuccess) << file;
+    }
+    for (const std::string& line : report_) {
+        EXPECT_NE(line.substr(0, 13), kFailed);
+    }
+    // A prefix of the final log: more than it held before the run, less than
+    // it holds now, with the CRC of exactly those bytes.
+    const ZipListingEntry* entry = FindEntry(entries_, log);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_GT(entry->size, before.nFileSizeLow);
+    EXPECT_LT(entry->size, final.size());
+    EXPECT_EQ(entry->crc, Crc32(final.substr(0, entry->size)));
+    std::cout << "inlet.log: " << before.nFileSizeLow << " bytes before the run, " << entry->size
+              << " archived, " << final.size() << " at the end\n";
+}
+
+TEST_F(WholeRun, FileHeldWithoutSharingFailsAloneAndTheRunGoesOn) {
+    Prepare("held");
+    const std::string data = root_ + "\\Runs\\Batch2";
+    const std::string first = File(data + "\\a-first.csv", LogLines("first", 100));
+    const std::string held = File(data + "\\m-held.dat", LogLines("held", 100));
+    const std::string last = File(data + "\\z-last.csv", LogLines("last", 100));
+    FileRival holder("hold", {held}, true);
+    ASSERT_TRUE(holder.Ready());
+
+    Run({data});
+    ASSERT_EQ(holder.Finish(10000), 0);
+
+    std::map<std::string, std::string> outcomes = OutcomesByPath(report_);
+    EXPECT_EQ(outcomes[held], kFailed);
+    EXPECT_EQ(outcomes[first], kSuccess);
+    EXPECT_EQ(outcomes[last], kSuccess);
+    EXPECT_EQ(outcomes[install_ + "\\Velmaris.ini"], kSuccess);
+    EXPECT_EQ(FindEntry(entries_, held), nullptr);
+    for (const std::string& file : {first, last}) {
+        const ZipListingEntry* entry = FindEntry(entries_, file);
+        ASSERT_NE(entry, nullptr) << file;
+        EXPECT_EQ(entry->crc, Crc32(ReadWholeFile(file))) << file;
+    }
+}
+
+TEST_F(WholeRun, FilesDeletedDuringTheWalkFailOrAreNotListed) {
+    Prepare("thin");
+    const std::string data = root_ + "\\Runs\\Many";
+    constexpr int kFiles = 2000;
+    std::map<std::string, std::string> contents;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "\\sample %04d.txt", i);
+        const std::string path = data + name;
+        contents[path] = LogLines("sample " + std::to_string(i), 60);
+        File(path, contents[path]);
+    }
+    // Deleting starts once the run has made the archive, that is, once it has
+    // added the first file of this folder.
+    FileRival deleter("thin", {data, install_ + "\\VelmarisErrorArchive.zip"}, false);
+    ASSERT_TRUE(deleter.Ready());
+
+    Run({data});
+    const int deleted = deleter.Finish(120000);
+    EXPECT_EQ(deleted, kFiles / 2);
+
+    std::map<std::string, std::string> outcomes = OutcomesByPath(report_);
+    int archivedThenGone = 0;
+    int failed = 0;
+    int unlisted = 0;
+    for (const auto& [path, content] : contents) {
+        const bool gone = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+        const std::string outcome = outcomes.count(path) ? outcomes[path] : "";
+        const ZipListingEntry* entry = FindEntry(entries_, path);
+        if (outcome == kSuccess) {
+            ASSERT_NE(entry, nullptr) << path;
+            EXPECT_EQ(entry->size, content.size()) << path;
+            EXPECT_EQ(entry->crc, Crc32(content)) << path;
+            archivedThenGone += gone;
+            continue;
+        }
+        EXPECT_TRUE(gone) << path << " is still there but was not archived";
+        EXPECT_TRUE(outcome == kFailed || outcome.empty()) << path << ": " << outcome;
+        EXPECT_EQ(entry, nullptr) << path;
+        failed += outcome == kFailed;
+        unlisted += outcome.empty();
+    }
+    // The deleting overlapped the walk: some files went before it reached them.
+    EXPECT_GT(failed + unlisted, 0);
+    std::cout << "deleted during the run: " << deleted << "; of those archived first "
+              << archivedThenGone << ", failed " << failed << ", not listed " << unlisted << "\n";
+}
+
+} // namespace
