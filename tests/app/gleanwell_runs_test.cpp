@@ -1,8 +1,10 @@
 // Whole archive runs of Gleanwell.exe, driven from this process as a user
 // makes them, while another program works on the files being collected: a
 // log still being appended to, a file held without sharing, files deleted
-// during the walk. Each run leaves its installation in place for the
-// independent zip readers that run after this test.
+// during the walk; and (WholeRunLarge, run by hand) a tree of 20,000 files
+// and more than a gigabyte, whose run must not need memory for file
+// contents. Each run leaves its installation in place for the independent
+// zip readers that run after this test.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "app/file_rival_runner.h"
+#include "app/large_tree.h"
 #include "app/user_run.h"
 #include "archive/archive_check.h"
 #include "archive/run_archive_support.h"
@@ -89,23 +92,49 @@ protected:
     }
 
     // Runs the program with `folders` as data rows; checks the final box and
-    // the exit status, and reads the report and the archive's listing.
-    void Run(const std::vector<std::string>& folders) {
-        const UserRun run = RunAsUser(ProgramPath(), folders, kArchiveMs);
-        ASSERT_TRUE(run.completed) << run.error;
+    // the exit status, reads the report and, unless the archive is too big to
+    // hold in memory here, its listing.
+    UserRun Run(const std::vector<std::string>& folders, int timeoutMs = kArchiveMs,
+                bool list = true) {
+        const UserRun run = RunAsUser(ProgramPath(), folders, timeoutMs);
+        EXPECT_TRUE(run.completed) << run.error;
         EXPECT_EQ(run.boxText, "Finished archive");
         EXPECT_EQ(run.exitStatus, 2u);
         bool complete = false;
         report_ = ReportLinesOf(install_ + "\\ZipFailureFile.txt", &complete);
         EXPECT_TRUE(complete);
-        bool valid = false;
-        entries_ = ListArchive(install_ + "\\VelmarisErrorArchive.zip", &valid);
-        ASSERT_TRUE(valid);
-        ASSERT_FALSE(entries_.empty());
-        EXPECT_EQ(entries_.back().name, EntryNameOf(install_ + "\\ZipFailureFile.txt"));
-        std::cout << "run of " << run.archiveSeconds << " s; report:\n";
+        PrintReport(run.archiveSeconds);
+        if (list) {
+            bool valid = false;
+            entries_ = ListArchive(install_ + "\\VelmarisErrorArchive.zip", &valid);
+            EXPECT_TRUE(valid);
+            EXPECT_FALSE(entries_.empty());
+            if (!entries_.empty()) {
+                EXPECT_EQ(entries_.back().name, EntryNameOf(install_ + "\\ZipFailureFile.txt"));
+            }
+        }
+        return run;
+    }
+
+    // The report as it stands, or for a long one the count of each outcome
+    // with its first lines.
+    void PrintReport(double seconds) const {
+        std::cout << "run of " << seconds << " s; report of " << report_.size() << " lines:\n";
+        std::map<std::string, std::vector<std::string>> byOutcome;
         for (const std::string& line : report_) {
-            std::cout << "  " << line << "\n";
+            if (report_.size() <= 40) {
+                std::cout << "  " << line << "\n";
+            }
+            byOutcome[line.substr(0, 13)].push_back(line);
+        }
+        if (report_.size() <= 40) {
+            return;
+        }
+        for (const auto& [outcome, lines] : byOutcome) {
+            std::cout << "  " << lines.size() << " lines \"" << outcome << "\", the first:\n";
+            for (size_t i = 0; i < lines.size() && i < 4; ++i) {
+                std::cout << "    " << lines[i] << "\n";
+            }
         }
     }
 
@@ -225,6 +254,76 @@ TEST_F(WholeRun, FilesDeletedDuringTheWalkFailOrAreNotListed) {
     EXPECT_GT(failed + unlisted, 0);
     std::cout << "deleted during the run: " << deleted << "; of those archived first "
               << archivedThenGone << ", failed " << failed << ", not listed " << unlisted << "\n";
+}
+
+// The large run: its tree and a small one for the memory baseline, made below
+// C:\gleanwell-large and kept for the next run.
+class WholeRunLarge : public WholeRun {};
+
+TEST_F(WholeRunLarge, TwentyThousandFilesOfAGigabyteInBoundedMemory) {
+    constexpr int kLargeMs = 3 * 60 * 60 * 1000;
+    const std::string small = "C:\\gleanwell-large\\small";
+    const std::string large = "C:\\gleanwell-large\\tree";
+    const std::vector<TreeFile> smallFiles = PlanTree(small, {5, 4, 50, 512, 1024});
+    const std::vector<TreeFile> largeFiles = PlanTree(large, {25, 8, 100, 24576, 61440});
+    unsigned long long bytes = 0;
+    for (const TreeFile& file : largeFiles) {
+        bytes += file.size;
+    }
+    ASSERT_EQ(smallFiles.size(), 1000u);
+    ASSERT_EQ(largeFiles.size(), 20000u);
+    ASSERT_GE(bytes, 1ull << 30);
+    const ULONGLONG making = GetTickCount64();
+    bool made = false;
+    ASSERT_TRUE(MakeTree(small, smallFiles, made));
+    ASSERT_TRUE(MakeTree(large, largeFiles, made));
+    std::cout << "code page " << GetACP() << "; large tree " << (made ? "made" : "reused") << " in "
+              << (GetTickCount64() - making) / 1000 << " s: " << largeFiles.size() << " files, "
+              << bytes << " bytes\n";
+
+    Prepare("large-baseline");
+    const UserRun baseline = Run({small});
+    const std::map<std::string, std::string> smallOutcomes = OutcomesByPath(report_);
+    for (const TreeFile& file : smallFiles) {
+        const auto found = smallOutcomes.find(file.path);
+        ASSERT_TRUE(found != smallOutcomes.end()) << file.path;
+        EXPECT_EQ(found->second, kSuccess) << file.path;
+    }
+
+    Prepare("large");
+    const UserRun run = Run({large}, kLargeMs, false);
+    // Every file of the tree exactly once, archived; the readers compare the
+    // entries with the files afterwards.
+    const std::map<std::string, std::string> outcomes = OutcomesByPath(report_);
+    size_t missing = 0;
+    for (const TreeFile& file : largeFiles) {
+        const auto found = outcomes.find(file.path);
+        missing += found == outcomes.end();
+        if (found != outcomes.end()) {
+            EXPECT_EQ(found->second, kSuccess) << file.path;
+        }
+    }
+    EXPECT_EQ(missing, 0u);
+    HANDLE archive = CreateFileA((install_ + "\\VelmarisErrorArchive.zip").c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER archiveSize{};
+    EXPECT_TRUE(archive != INVALID_HANDLE_VALUE && GetFileSizeEx(archive, &archiveSize));
+    CloseHandle(archive);
+
+    // Memory grows with the number of files (their report lines and
+    // directory records), never with their contents.
+    const long long extraFiles = static_cast<long long>(largeFiles.size() - smallFiles.size());
+    const long long growth = static_cast<long long>(run.peakWorkingSet) -
+                             static_cast<long long>(baseline.peakWorkingSet);
+    ASSERT_GT(baseline.peakWorkingSet, 0u);
+    EXPECT_LE(growth, extraFiles * 1024);
+    std::cout << "baseline run (1,000 files): " << baseline.archiveSeconds
+              << " s, peak working set " << baseline.peakWorkingSet << " bytes\n"
+              << "large run (" << largeFiles.size() << " files, " << bytes
+              << " bytes): " << run.archiveSeconds << " s, peak working set " << run.peakWorkingSet
+              << " bytes, archive " << archiveSize.QuadPart << " bytes\n"
+              << "growth " << growth << " bytes, " << growth / extraFiles
+              << " bytes per extra file (at most 1024)\n";
 }
 
 } // namespace
