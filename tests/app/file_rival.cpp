@@ -85,8 +85,9 @@ int Hold(const char* path, const char* ready, const char* stopName) {
 
 int Thin(const std::string& folder, const char* signalPath, const char* ready) {
     Signal(ready);
-    for (int waited = 0; GetFileAttributesA(signalPath) == INVALID_FILE_ATTRIBUTES; ++waited) {
-        if (waited == 600000) {
+    const ULONGLONG deadline = GetTickCount64() + 600000;
+    while (GetFileAttributesA(signalPath) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount64() > deadline) {
             return 0;
         }
         Sleep(1);

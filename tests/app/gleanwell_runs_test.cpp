@@ -162,7 +162,7 @@ TEST_F(WholeRun, LogAppendedDuringTheRunIsArchivedAsItStood) {
 
     Run({data});
     ASSERT_EQ(product.Finish(10000), 0);
-    const std::string final = ReadWholeFile(log);
+    const std::string finalLog = ReadWholeFile(log);
 
     std::map<std::string, std::string> outcomes = OutcomesByPath(report_);
     EXPECT_EQ(outcomes[log], kSuccess);
@@ -177,10 +177,10 @@ TEST_F(WholeRun, LogAppendedDuringTheRunIsArchivedAsItStood) {
     const ZipListingEntry* entry = FindEntry(entries_, log);
     ASSERT_NE(entry, nullptr);
     EXPECT_GT(entry->size, before.nFileSizeLow);
-    EXPECT_LT(entry->size, final.size());
-    EXPECT_EQ(entry->crc, Crc32(final.substr(0, entry->size)));
+    EXPECT_LT(entry->size, finalLog.size());
+    EXPECT_EQ(entry->crc, Crc32(finalLog.substr(0, entry->size)));
     std::cout << "inlet.log: " << before.nFileSizeLow << " bytes before the run, " << entry->size
-              << " archived, " << final.size() << " at the end\n";
+              << " archived, " << finalLog.size() << " at the end\n";
 }
 
 TEST_F(WholeRun, FileHeldWithoutSharingFailsAloneAndTheRunGoesOn) {
