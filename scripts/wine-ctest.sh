@@ -2,6 +2,7 @@
 # Runs a cross-built tree's tests under Wine on a private X display: one
 # wineserver for the whole run, started before ctest and ended afterwards.
 # Usage: scripts/wine-ctest.sh BUILD_DIR [ctest arguments...]
+# Tests labelled "large" run only when a label is asked for (-L large).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -22,4 +23,11 @@ trap cleanup EXIT
 wineserver -p
 wine wineboot >/dev/null 2>&1 </dev/null
 cd "$build"
-ctest --output-on-failure --timeout 600 "$@"
+labels=(-LE large)
+for argument in "$@"; do
+  case $argument in
+    -LE*|--label-exclude*) ;;
+    -L*|--label-regex*) labels=() ;;
+  esac
+done
+ctest --output-on-failure --timeout 600 "${labels[@]}" "$@"

@@ -48,12 +48,15 @@ inline FileHandle FileHandleFromPointer(const void* pointer) {
 /* True unless file is null (0 on Win32) or kNoFile. */
 bool FileIsUsable(FileHandle file);
 
-/* Creates path afresh (truncating an existing file) for writing, not shared.
-   Returns kNoFile on failure. */
+/* Creates path afresh (truncating an existing file) for writing, shared with
+   no one: while it is open, no other open of it (for reading either)
+   succeeds. Returns kNoFile on failure. */
 FileHandle FileCreateForWrite(const char* path);
 
-/* Opens an existing file (not a folder) for reading, shared with readers only.
-   Returns kNoFile on failure. */
+/* Opens an existing file (not a folder) for reading, shared with readers,
+   writers and deleters, so a file another program is writing opens as it
+   stands; it fails only where a holder refuses readers. Returns kNoFile on
+   failure. */
 FileHandle FileOpenForRead(const char* path);
 
 /* Closes a handle from this layer or a duplicate; kNoFile is ignored. */

@@ -32,8 +32,12 @@ FileHandle FileCreateForWrite(const char* path) {
 }
 
 FileHandle FileOpenForRead(const char* path) {
-    return FromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared with writers and deleters too: a log the product holds open
+    // for appending is archived as it stands. Only a holder that shares
+    // nothing for reading (the archive being written) keeps it out.
+    return FromHandle(CreateFileA(path, GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 void FileClose(FileHandle file) {

@@ -25,6 +25,9 @@ public:
        dialog. Returns false (with the reason in Error()) when either fails. */
     bool Start(const std::string& exePath, int timeoutMs);
 
+    /* The program's process (valid from a successful Start). */
+    HANDLE Process() const { return process_.hProcess; }
+
     /* The dialog found by Start. */
     HWND Dialog() const { return dialog_; }
 

@@ -2,12 +2,20 @@
 """Checks the archive that the end-to-end archive run left behind.
 
 Usage: check_run_archive.py DRIVE_C ARCHIVE_PATH_UNDER_DRIVE_C
+                            [--grown NAME]... [--gone-ok] [--summary]
 Every independent reader must accept the archive (unzip -t, 7-Zip's t,
 bsdtar listing and extraction, Python's zipfile.testzip), and every entry must
 hold exactly the bytes of the file it was made from: its name is that file's
-path without the drive prefix. Prints the listing and the report entry.
-Exit status 0 when all hold, 1 otherwise.
+path without the drive prefix, in the Western code page (cp1252) of the run.
+An entry named with --grown (a file that was still being appended to) must
+hold a prefix of its file instead; with --gone-ok an entry whose file was
+deleted after the run archived it is checked by the readers alone. Every
+"Success" line of the report entry must have an entry, and every entry but
+the report a "Success" line. Prints the listing (with --summary only its
+size) and the report entry. Exit status 0 when all hold, 1 otherwise.
 """
+import argparse
+import collections
 import os
 import shutil
 import subprocess
@@ -15,17 +23,41 @@ import sys
 import zipfile
 
 
-def run(command):
-    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+def run(command, keep_output=True):
+    # An extraction to standard output is not kept: only its errors matter.
+    done = subprocess.run(command, stdout=subprocess.PIPE if keep_output else subprocess.DEVNULL,
+                          stderr=subprocess.STDOUT if keep_output else subprocess.PIPE)
     if done.returncode != 0:
-        out = done.stdout.decode("utf-8", "replace")[-3000:]
+        out = (done.stdout if keep_output else done.stderr).decode("utf-8", "replace")[-3000:]
         return "%s failed (%d):\n%s" % (" ".join(command), done.returncode, out)
     return None
 
 
+def raw_name(info):
+    # Without the UTF-8 flag, zipfile decodes names as code page 437.
+    if info.flag_bits & 0x800:
+        return info.filename.encode("utf-8")
+    return info.filename.encode("cp437")
+
+
+def report_successes(report):
+    # The entry names that the report's "Success" lines promise.
+    names = collections.Counter()
+    for line in report.split(b"\r\n"):
+        if line.startswith(b"Success   :- "):
+            names[line[len(b"Success   :- ") + 3:].replace(b"\\", b"/")] += 1
+    return names
+
+
 def main():
-    drive_c, relative = sys.argv[1], sys.argv[2]
-    archive = os.path.join(drive_c, relative)
+    parser = argparse.ArgumentParser()
+    parser.add_argument("drive_c")
+    parser.add_argument("archive")
+    parser.add_argument("--grown", action="append", default=[])
+    parser.add_argument("--gone-ok", action="store_true")
+    parser.add_argument("--summary", action="store_true")
+    options = parser.parse_args()
+    archive = os.path.join(options.drive_c, options.archive)
     problems = []
     seven = shutil.which("7zz") or shutil.which("7z") or shutil.which("7za")
     readers = [["unzip", "-tq", archive], ["bsdtar", "-tf", archive],
@@ -38,7 +70,7 @@ def main():
         if shutil.which(command[0]) is None:
             problems.append("%s is not installed" % command[0])
             continue
-        problem = run(command)
+        problem = run(command, keep_output=command[:2] != ["bsdtar", "-xOf"])
         if problem:
             problems.append(problem)
 
@@ -46,24 +78,54 @@ def main():
         bad = z.testzip()
         if bad is not None:
             problems.append("zipfile.testzip: bad entry %r" % bad)
-        print("%-9s %-8s %-8s %s" % ("method", "size", "packed", "name"))
+        infos = z.infolist()
+        if options.summary:
+            print("%d entries" % len(infos))
+        else:
+            print("%-9s %-8s %-8s %s" % ("method", "size", "packed", "name"))
         report = None
-        for info in z.infolist():
+        entries = collections.Counter()
+        for info in infos:
             method = {0: "stored", 8: "deflated"}.get(info.compress_type, str(info.compress_type))
-            print("%-9s %-8d %-8d %s" % (method, info.file_size, info.compress_size, info.filename))
+            if not options.summary:
+                print("%-9s %-8d %-8d %s" % (method, info.file_size, info.compress_size,
+                                             info.filename))
             data = z.read(info)
-            source = os.path.join(drive_c, *info.filename.split("/"))
+            name = raw_name(info).decode("cp1252", "replace")
+            source = os.path.join(options.drive_c, *name.split("/"))
+            if name.endswith("/ZipFailureFile.txt"):
+                report = data
+            else:
+                entries[raw_name(info)] += 1
             try:
                 with open(source, "rb") as f:
-                    if f.read() != data:
-                        problems.append("%s differs from %s" % (info.filename, source))
+                    held = f.read()
+            except FileNotFoundError:
+                if not options.gone_ok:
+                    problems.append("%s: its file %s is missing" % (name, source))
+                continue
             except OSError as error:
-                problems.append("%s: %s" % (info.filename, error))
-            if info.filename.endswith("/ZipFailureFile.txt"):
-                report = data
-        if report is not None:
-            print("\nreport entry:")
-            sys.stdout.write(report.decode("latin-1"))
+                problems.append("%s: %s" % (name, error))
+                continue
+            if name in options.grown:
+                if not held.startswith(data) or len(data) == 0:
+                    problems.append("%s is not a prefix of %s" % (name, source))
+            elif held != data:
+                problems.append("%s differs from %s" % (name, source))
+        if report is None:
+            problems.append("no report entry")
+        else:
+            promised = report_successes(report)
+            if set(promised) != set(entries):
+                lost = sorted(set(promised) - set(entries))[:10]
+                unreported = sorted(set(entries) - set(promised))[:10]
+                problems.append("report and entries differ: no entry for %r, no line for %r"
+                                % (lost, unreported))
+            if options.summary:
+                print("report entry: %d lines" % report.count(b"\r\n"))
+            else:
+                print("\nreport entry:")
+                sys.stdout.write(report.decode("cp1252", "replace"))
 
     for problem in problems:
         print("PROBLEM: " + problem)

@@ -1,6 +1,10 @@
 // The writer over the file layer: file-name and handle targets and sources,
-// attributes, the executable test, times, pipes with data descriptors and an
-// archive appended after other data.
+// attributes, the executable test, times, pipes with data descriptors, an
+// archive appended after other data, and files another writer changes while
+// they are read.
+#include <atomic>
+#include <chrono>
+#include <fstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -478,6 +482,92 @@ TEST_F(ZipFilesTest, StoredEntryOfTheWrongSizeOnlyFailsWhereHeadersCannotBeMende
     ASSERT_EQ("", parsed.error);
     ASSERT_EQ(1u, parsed.entries.size());
     EXPECT_EQ("after.zip", parsed.entries[0].name);
+}
+
+// Another program writing a file while the writer reads it: the file stays
+// open for writing (shared with readers and writers, as the C library opens
+// it) from before the entry starts until Stop.
+class RivalWriter {
+public:
+    explicit RivalWriter(const std::string& path) : out_(path, std::ios::binary | std::ios::app) {}
+    ~RivalWriter() { Stop(); }
+
+    /* Appends chunks on a thread of its own until Stop or `limit` bytes. */
+    void StartAppending(std::size_t limit) {
+        thread_ = std::thread([this, limit] {
+            const std::string chunk = SampleText(4096, 61);
+            for (std::size_t put = 0; !stop_ && put < limit; put += chunk.size()) {
+                out_.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                out_.flush();
+            }
+        });
+    }
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        out_.close();
+    }
+
+private:
+    std::ofstream out_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST_F(ZipFilesTest, FilesChangingWhileReadGetTheBytesReadWithTheirRealSizes) {
+    const std::string start = SampleText(2000000, 62);
+    ReaderCase reader_case;
+    ZipHandle* handle =
+        ZipArchive::Create(reader_case.ArchivePath().c_str(), 0, ZipDataKind::FileName);
+    ASSERT_NE(nullptr, handle);
+    // Growing: a deflated and a stored entry, each a prefix of the final file
+    // at least as long as the file was when the entry began.
+    std::vector<std::string> finals;
+    for (const std::string name : {"growing.log", "growing.zip"}) {
+        const std::string path = scratch_.Path(name);
+        WriteBytes(path, start);
+        RivalWriter rival(path);
+        rival.StartAppending(8u << 20);
+        EXPECT_EQ(ZipResult::Success, AddByName(handle, name, path)) << name;
+        rival.Stop();
+        finals.push_back(ReadBytes(path));
+    }
+    // Shrinking: cut and written again shorter while it is read; the entry is
+    // a prefix of what the file held.
+    const std::string cut_path = scratch_.Path("shrinking.log");
+    WriteBytes(cut_path, start);
+    std::thread cutter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::ofstream(cut_path, std::ios::binary | std::ios::trunc)
+            .write(start.data(), static_cast<std::streamsize>(start.size() / 4));
+    });
+    EXPECT_EQ(ZipResult::Success, AddByName(handle, "shrinking.log", cut_path));
+    cutter.join();
+    ASSERT_EQ(ZipResult::Success, ZipArchive::Close(handle));
+
+    ParsedArchive parsed = ParseArchive(ReadBytes(reader_case.ArchivePath()));
+    ASSERT_EQ("", parsed.error);
+    ASSERT_EQ(3u, parsed.entries.size());
+    for (std::size_t i = 0; i < parsed.entries.size(); ++i) {
+        const ParsedEntry& e = parsed.entries[i];
+        // The headers were mended in place with what was actually read.
+        EXPECT_EQ(e.crc, e.local_crc) << e.name;
+        EXPECT_EQ(e.compressed, e.local_compressed) << e.name;
+        EXPECT_EQ(e.uncompressed, e.local_uncompressed) << e.name;
+        EXPECT_FALSE(e.has_descriptor) << e.name;
+        const std::string& source = i < 2 ? finals[i] : start;
+        ASSERT_LE(e.uncompressed, source.size()) << e.name;
+        if (i < 2) {
+            EXPECT_GE(e.uncompressed, start.size()) << e.name;
+        }
+        if (e.method == 0) {
+            EXPECT_EQ(e.uncompressed, e.compressed) << e.name;
+        }
+        reader_case.Expect(e.name, source.substr(0, e.uncompressed));
+    }
+    EXPECT_READERS_ACCEPT(reader_case);
 }
 
 #ifndef _WIN32
