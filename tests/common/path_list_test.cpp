@@ -87,15 +87,15 @@ TEST(AppendUnique, RepeatsAmongManyElementsAreStillFound) {
 TEST(AppendUnique, TheWholeCountedTextDecides) {
     // A zero unit inside a counted text is part of it.
     PathList list;
-    AppendUnique(list, WideText::TakeOver(SysAllocStringLen(L"C:\\a\0b", 5)));
+    AppendUnique(list, WideText::TakeOver(SysAllocStringLen(L"C:\\a\0b", 6)));
     AppendUnique(list, WideText(L"C:\\a"));
-    AppendUnique(list, WideText::TakeOver(SysAllocStringLen(L"C:\\a\0b", 5)));
+    AppendUnique(list, WideText::TakeOver(SysAllocStringLen(L"C:\\a\0b", 6)));
     AppendUnique(list, WideText(L"C:\\a\xFFFF"));
     AppendUnique(list, WideText(L"C:\\a\x0001"));
     ASSERT_EQ(list.Count(), 4u);
-    EXPECT_EQ(list[0].Length(), 5u);
-    EXPECT_EQ(list[1].Length(), 3u);
-    EXPECT_EQ(list[2].Wide()[3], L'\xFFFF');
+    EXPECT_EQ(list[0].Length(), 6u);
+    EXPECT_EQ(list[1].Length(), 4u);
+    EXPECT_EQ(list[2].Wide()[4], L'\xFFFF');
 }
 
 } // namespace
