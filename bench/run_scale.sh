@@ -2,8 +2,9 @@
 # How an archive run grows with the number of files. Builds Gleanwell.exe and
 # the demo driver, makes trees of small files in nested folders (100 files per
 # folder, 10 folders per group) in the build tree, and for each one starts
-# Gleanwell under Wine on a virtual display, adds the tree as a data row, and
-# times the press of "Archive" up to the final message box. Tree making and
+# Gleanwell under Wine on a virtual display (with the demo installation), adds
+# the tree as a row with "Add Other", and times the press of "Archive" up to
+# the final message box. Tree making and
 # Wine's start-up are outside the timing.
 #
 # Prints one line per tree with its run time and per-file time, and last:
@@ -34,7 +35,7 @@ mkdir -p "$out/trees"
 
 # make_tree N DIR: N files of a few hundred bytes each, kept for later runs.
 make_tree() {
-  [ -f "$2/.complete" ] && return 0
+  [ -f "$2.complete" ] && return 0
   rm -rf "$2"
   echo "run-scale: making a tree of $1 files in $2" >&2
   python3 - "$1" "$2" <<'PY'
@@ -48,7 +49,7 @@ for i in range(count):
                     for j in range(4 + i % 5))
     with open(os.path.join(folder, "file%02d.log" % (i % 100)), "w", newline="") as f:
         f.write(lines)
-open(os.path.join(top, ".complete"), "w").close()
+open(top + ".complete", "w").close()
 PY
 }
 for n in $sizes; do
@@ -75,7 +76,7 @@ for n in $sizes; do
   log="$out/run-$n.log"
   status=0
   timeout $((limit + 120)) wine "$driver" --exe "$(winpath "$exe")" \
-    --data-folder "$(winpath "$tree")" --archive-timeout-ms $((limit * 1000)) \
+    --other-folder "$(winpath "$tree")" --archive-timeout-ms $((limit * 1000)) \
     >"$log" 2>&1 </dev/null || status=$?
   ms=$(tr -d '\r' <"$log" | sed -n 's/^demo: archive run took \([0-9]*\) ms$/\1/p')
   if [ "$status" -ne 0 ] || [ -z "$ms" ]; then

@@ -7,7 +7,7 @@
 //
 // Usage: demo_driver.exe --exe PATH [--simulator PATH] [--data-folder PATH]
 //                        [--shot-ready FILE --shot-done FILE]
-//                        [--archive-timeout-ms N]
+//                        [--other-folder PATH] [--archive-timeout-ms N]
 #include <windows.h>
 
 #include <cstdio>
@@ -28,6 +28,7 @@ struct Options {
     std::string exe;
     std::string simulator;
     std::string dataFolder;
+    std::string otherFolder;
     std::string shotReady;
     std::string shotDone;
     int archiveMs = kArchiveMs;
@@ -43,6 +44,8 @@ bool Parse(int argc, char** argv, Options& options) {
             options.simulator = value;
         } else if (name == "--data-folder") {
             options.dataFolder = value;
+        } else if (name == "--other-folder") {
+            options.otherFolder = value;
         } else if (name == "--shot-ready") {
             options.shotReady = value;
         } else if (name == "--shot-done") {
@@ -132,7 +135,7 @@ int main(int argc, char** argv) {
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: demo_driver --exe PATH [--simulator PATH] "
                              "[--data-folder PATH] [--shot-ready FILE --shot-done FILE] "
-                             "[--archive-timeout-ms N]\n");
+                             "[--other-folder PATH] [--archive-timeout-ms N]\n");
         return 2;
     }
     Simulator simulator;
@@ -153,6 +156,12 @@ int main(int argc, char** argv) {
             return Fail(app.Error());
         }
         std::printf("demo: Add Data -> %s\n", options.dataFolder.c_str());
+    }
+    if (!options.otherFolder.empty()) {
+        if (!app.AddOtherFolder(options.otherFolder, kStepMs)) {
+            return Fail(app.Error());
+        }
+        std::printf("demo: Add Other -> %s\n", options.otherFolder.c_str());
     }
     std::printf("demo: rows of the collection list:\n");
     for (const RemoteRow& row : app.ReadRows()) {
