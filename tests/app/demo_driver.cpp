@@ -2,13 +2,16 @@
 // simulator that stands in for the running product), shows its rows, adds a
 // data folder, presses "Archive", reads and dismisses the final box, lets the
 // caller take a screenshot, and closes the dialog. Everything it sees goes to
-// standard output; the exit status is 0 only when every step worked.
+// standard output, the archive run's time (press to final box) included; the
+// exit status is 0 only when every step worked.
 //
 // Usage: demo_driver.exe --exe PATH [--simulator PATH] [--data-folder PATH]
 //                        [--shot-ready FILE --shot-done FILE]
+//                        [--other-folder PATH] [--archive-timeout-ms N]
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -18,14 +21,17 @@ namespace {
 
 constexpr int kStartMs = 30000;
 constexpr int kArchiveMs = 600000;
+constexpr int kMaxArchiveMs = 24 * 3600 * 1000;
 constexpr int kStepMs = 15000;
 
 struct Options {
     std::string exe;
     std::string simulator;
     std::string dataFolder;
+    std::string otherFolder;
     std::string shotReady;
     std::string shotDone;
+    int archiveMs = kArchiveMs;
 };
 
 bool Parse(int argc, char** argv, Options& options) {
@@ -38,10 +44,17 @@ bool Parse(int argc, char** argv, Options& options) {
             options.simulator = value;
         } else if (name == "--data-folder") {
             options.dataFolder = value;
+        } else if (name == "--other-folder") {
+            options.otherFolder = value;
         } else if (name == "--shot-ready") {
             options.shotReady = value;
         } else if (name == "--shot-done") {
             options.shotDone = value;
+        } else if (name == "--archive-timeout-ms") {
+            options.archiveMs = std::atoi(value.c_str());
+            if (options.archiveMs <= 0 || options.archiveMs > kMaxArchiveMs) {
+                return false;
+            }
         } else {
             return false;
         }
@@ -121,7 +134,8 @@ int main(int argc, char** argv) {
     Options options;
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: demo_driver --exe PATH [--simulator PATH] "
-                             "[--data-folder PATH] [--shot-ready FILE --shot-done FILE]\n");
+                             "[--data-folder PATH] [--shot-ready FILE --shot-done FILE] "
+                             "[--other-folder PATH] [--archive-timeout-ms N]\n");
         return 2;
     }
     Simulator simulator;
@@ -143,6 +157,12 @@ int main(int argc, char** argv) {
         }
         std::printf("demo: Add Data -> %s\n", options.dataFolder.c_str());
     }
+    if (!options.otherFolder.empty()) {
+        if (!app.AddOtherFolder(options.otherFolder, kStepMs)) {
+            return Fail(app.Error());
+        }
+        std::printf("demo: Add Other -> %s\n", options.otherFolder.c_str());
+    }
     std::printf("demo: rows of the collection list:\n");
     for (const RemoteRow& row : app.ReadRows()) {
         std::printf("  [%c] %-20s %s\n", row.checked ? 'x' : ' ', row.item.c_str(),
@@ -153,10 +173,19 @@ int main(int argc, char** argv) {
     std::string boxText;
     std::printf("demo: pressing \"Archive\"\n");
     std::fflush(stdout);
-    if (!app.PressArchive(kArchiveMs, boxText)) {
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER pressed{};
+    LARGE_INTEGER boxed{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&pressed);
+    if (!app.PressArchive(options.archiveMs, boxText)) {
         return Fail(app.Error());
     }
+    QueryPerformanceCounter(&boxed);
+    const double runMs = 1000.0 * static_cast<double>(boxed.QuadPart - pressed.QuadPart) /
+                         static_cast<double>(frequency.QuadPart);
     std::printf("demo: message box \"Archive\": %s\n", boxText.c_str());
+    std::printf("demo: archive run took %.0f ms\n", runMs);
     if (!app.DismissBox(kStepMs)) {
         return Fail(app.Error());
     }

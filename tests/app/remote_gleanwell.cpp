@@ -117,7 +117,15 @@ std::vector<RemoteRow> RemoteGleanwell::ReadRows() {
 }
 
 bool RemoteGleanwell::AddDataFolder(const std::string& folder, int timeoutMs) {
-    PostMessageA(GetDlgItem(dialog_, IDC_ADD_DATA), BM_CLICK, 0, 0);
+    return ChooseFolder(IDC_ADD_DATA, folder, timeoutMs);
+}
+
+bool RemoteGleanwell::AddOtherFolder(const std::string& folder, int timeoutMs) {
+    return ChooseFolder(IDC_ADD_OTHER, folder, timeoutMs);
+}
+
+bool RemoteGleanwell::ChooseFolder(int button, const std::string& folder, int timeoutMs) {
+    PostMessageA(GetDlgItem(dialog_, button), BM_CLICK, 0, 0);
     HWND browser = WaitForWindow("Browse for Folder", process_.dwProcessId, timeoutMs);
     if (browser == nullptr) {
         error_ = "the folder browser did not open";

@@ -44,6 +44,9 @@ public:
        its OK. Returns false when the browser did not come or go. */
     bool AddDataFolder(const std::string& folder, int timeoutMs);
 
+    /* Presses "Add Other" and chooses `folder` (anywhere) the same way. */
+    bool AddOtherFolder(const std::string& folder, int timeoutMs);
+
     /* Presses "Archive" and waits up to `timeoutMs` for the program's
        "Archive" message box; returns true with its text in `text`, leaving
        the box open. */
@@ -61,6 +64,7 @@ public:
 
 private:
     std::string RemoteText(HWND list, int row, int column);
+    bool ChooseFolder(int button, const std::string& folder, int timeoutMs);
 
     PROCESS_INFORMATION process_{};
     HWND dialog_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 TEST(AppendUnique, KeepsFirstOrderWithoutRepeats) {
@@ -56,6 +58,44 @@ TEST(AppendUnique, StoresASharedCopy) {
         ++seen;
     }
     EXPECT_EQ(seen, 1u);
+}
+
+TEST(AppendUnique, RepeatsAmongManyElementsAreStillFound) {
+    ReportLines lines;
+    const int kCount = 20000;
+    for (int pass = 0; pass < 2; ++pass) {
+        // The second pass brings equal texts in fresh records, in reverse.
+        for (int i = 0; i < kCount; ++i) {
+            const int n = pass == 0 ? i : kCount - 1 - i;
+            AppendUnique(lines, WideText(("Success   :- C:\\Runs\\f" + std::to_string(n)).c_str()));
+        }
+    }
+    AppendUnique(lines, WideText());
+    AppendUnique(lines, WideText("SUCCESS   :- C:\\Runs\\f7"));
+    AppendUnique(lines, WideText());
+    AppendUnique(lines, WideText("SUCCESS   :- C:\\Runs\\f7"));
+    ASSERT_EQ(lines.Count(), static_cast<size_t>(kCount) + 2);
+    int outOfOrder = 0;
+    for (int i = 0; i < kCount; ++i) {
+        outOfOrder += lines[i].Narrow() != "Success   :- C:\\Runs\\f" + std::to_string(i);
+    }
+    EXPECT_EQ(outOfOrder, 0);
+    EXPECT_TRUE(lines[kCount].IsNull());
+    EXPECT_STREQ(lines[kCount + 1].Narrow(), "SUCCESS   :- C:\\Runs\\f7");
+}
+
+TEST(AppendUnique, TheWholeCountedTextDecides) {
+    // A zero unit inside a counted text is part of it.
+    PathList list;
+    AppendUnique(list, WideText::TakeOver(SysAllocStringLen(L"C:\\a\0b", 6)));
+    AppendUnique(list, WideText(L"C:\\a"));
+    AppendUnique(list, WideText::TakeOver(SysAllocStringLen(L"C:\\a\0b", 6)));
+    AppendUnique(list, WideText(L"C:\\a\xFFFF"));
+    AppendUnique(list, WideText(L"C:\\a\x0001"));
+    ASSERT_EQ(list.Count(), 4u);
+    EXPECT_EQ(list[0].Length(), 6u);
+    EXPECT_EQ(list[1].Length(), 4u);
+    EXPECT_EQ(list[2].Wide()[4], L'\xFFFF');
 }
 
 } // namespace
