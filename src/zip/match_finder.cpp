@@ -140,14 +140,16 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
 
     // The test every better match passes: the two bytes that would end it,
     // and the first two (an equal hash makes the third byte equal).
-    auto may_beat = [&](std::uint32_t cand) {
-        return cpu::load16(end_base + cand) == scan_end && cpu::load16(window + cand) == scan_start;
+    // (1 when it passes, so that a group's results combine without branches.)
+    auto may_beat = [&](std::uint32_t cand) -> std::uint32_t {
+        return static_cast<std::uint32_t>(cpu::load16(end_base + cand) == scan_end) &
+               static_cast<std::uint32_t>(cpu::load16(window + cand) == scan_start);
     };
 
     // Tries one candidate; returns true when the search is to stop (a match
     // of nice length).
     auto visit = [&](std::uint32_t cand) {
-        if (!may_beat(cand)) {
+        if (may_beat(cand) == 0) {
             return false;
         }
         const std::uint8_t* const match = window + cand;
@@ -187,8 +189,7 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
         const std::uint32_t c3 = static_cast<std::uint32_t>(word >> 32) & 0xFFFF;
         const std::uint32_t c4 = static_cast<std::uint32_t>(word >> 48);
         if (c4 > limit && chain_length > kLinkSteps) {
-            const bool any = may_beat(candidate) | may_beat(c1) | may_beat(c2) | may_beat(c3);
-            if (!any) {
+            if ((may_beat(candidate) | may_beat(c1) | may_beat(c2) | may_beat(c3)) == 0) {
                 chain_length -= kLinkSteps;
                 candidate = c4;
                 continue;
