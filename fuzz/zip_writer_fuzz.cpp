@@ -72,8 +72,9 @@ private:
 };
 
 // Limits that keep one input quick and its disk use small.
-constexpr std::size_t kEntryDataLimit = 256 * 1024;
-constexpr std::size_t kInputDataLimit = 1024 * 1024;
+// An entry may still fill the compressor's window and pass three copy chunks.
+constexpr std::size_t kEntryDataLimit = 48 * 1024;
+constexpr std::size_t kInputDataLimit = 128 * 1024;
 constexpr int kCallLimit = 64;
 constexpr std::uint32_t kCopyChunk = 16384; // the writer's read size for stored data
 
@@ -208,13 +209,21 @@ std::vector<std::uint8_t> MakeData(Script& script, std::size_t limit) {
         }
         std::size_t total = script.Number(3) % (limit + 1);
         std::uint8_t change = script.Byte();
-        data.reserve(total);
-        for (std::size_t i = 0; data.size() < total; ++i) {
-            std::uint8_t byte = unit[i % unit.size()];
-            if (change != 0 && i % (change * 64u) == 0) {
-                byte = static_cast<std::uint8_t>(byte ^ i ^ (i >> 8));
+        data.resize(total);
+        // Doubling copies keep the unit's period.
+        std::size_t filled = total < unit.size() ? total : unit.size();
+        if (filled != 0) {
+            std::memcpy(data.data(), unit.data(), filled);
+        }
+        while (filled < total) {
+            std::size_t count = total - filled < filled ? total - filled : filled;
+            std::memcpy(data.data() + filled, data.data(), count);
+            filled += count;
+        }
+        if (change != 0) {
+            for (std::size_t i = 0; i < total; i += change * 64u) {
+                data[i] = static_cast<std::uint8_t>(data[i] ^ i ^ (i >> 8));
             }
-            data.push_back(byte);
         }
         break;
     }
@@ -720,12 +729,26 @@ private:
                 break;
             }
             if (variant % 8 == 1) {
+                Require(mkdir(path.c_str(), 0755) == 0, "scratch folder");
                 if (kind == ZipDataKind::FileName) {
-                    source = path.c_str(); // never made
-                } else {
-                    Require(mkdir(path.c_str(), 0755) == 0, "scratch folder");
                     source = path.c_str(); // a folder's name is no file
+                    open_result = ZipResult::OpenFailed;
+                    break;
                 }
+                // A handle that is no disk file: the caller's size, no data.
+                int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                Require(fd >= 0, "scratch folder handle");
+                close_after = fd;
+                source = FileHandleToPointer(fd);
+                size = script_.Number(2);
+                size_known = size != 0;
+                anticipated = size;
+                entry.data.clear();
+                entry.external = 0x80000000u;
+                break;
+            }
+            if (variant % 8 == 2 && kind == ZipDataKind::FileName) {
+                source = path.c_str(); // never made
                 open_result = ZipResult::OpenFailed;
                 break;
             }
@@ -828,7 +851,8 @@ private:
         } else if (open_result != ZipResult::Success) {
             expected = open_result;
         } else {
-            expected = ModelWrite(archive, std::move(entry), size_known, anticipated);
+            // A copy: the memory source still points into entry.data.
+            expected = ModelWrite(archive, entry, size_known, anticipated);
         }
         ZipResult got = ZipArchive::AddFile(archive.handle, name.c_str(), source, size, kind);
         RequireResult(got, expected, "AddFile");

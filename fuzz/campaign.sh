@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# A long fuzzing campaign: fuzz/campaign.sh HOURS (fractions allowed, e.g. 0.25).
+# Builds both libFuzzer targets in the native-asan tree, then runs them side by
+# side, one process each at the lowest priority, each on its own working corpus
+# in the build tree (seeded from fuzz/corpus/<target>). A target that stops on a
+# finding starts again for the time left, so one fault does not end the run.
+# Prints per target the executions, the rate and the findings (crash, leak,
+# timeout and oom files); exits 1 when there is any finding.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ $# -ne 1 ] || ! awk -v h="$1" 'BEGIN { exit !(h + 0 > 0) }'; then
+  echo "usage: fuzz/campaign.sh HOURS" >&2
+  exit 2
+fi
+seconds=$(awk -v h="$1" 'BEGIN { s = int(h * 3600 + 0.5); print (s < 1 ? 1 : s) }')
+targets=(deflate zip_writer)
+lock=/tmp/gleanwell-bench.lock
+
+wait_for_benchmarks() {
+  while [ -e "$lock" ]; do
+    echo "campaign: benchmarks are being timed ($lock); waiting"
+    sleep 30
+  done
+}
+
+wait_for_benchmarks
+cmake --preset native-asan >/dev/null
+nice -n 19 cmake --build --preset native-asan --target deflate_fuzz zip_writer_fuzz -- -j2 >/dev/null
+
+work=build/native-asan/fuzz/campaign
+# Runs one target until its time is used up; each libFuzzer run appends its
+# final statistics to the target's log.
+run_target() {
+  local target=$1 dir="$work/$1"
+  mkdir -p "$dir/corpus" "$dir/findings"
+  : >"$dir/log"
+  local start now left runs=0
+  start=$(date +%s)
+  while :; do
+    now=$(date +%s)
+    left=$((seconds - (now - start)))
+    if [ "$left" -le 0 ] || [ "$runs" -ge 50 ]; then
+      break
+    fi
+    runs=$((runs + 1))
+    nice -n 19 "build/native-asan/fuzz/${target}_fuzz" -max_total_time="$left" -max_len=65536 \
+      -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/findings/" \
+      "$dir/corpus" "fuzz/corpus/$target" >>"$dir/log" 2>&1 || true
+  done
+  echo $(($(date +%s) - start)) >"$dir/seconds"
+}
+
+wait_for_benchmarks
+echo "campaign: ${targets[*]} for $seconds s each, logs in $work/<target>/log"
+pids=()
+for target in "${targets[@]}"; do
+  run_target "$target" &
+  pids+=($!)
+done
+for pid in "${pids[@]}"; do
+  wait "$pid"
+done
+
+status=0
+total=0
+for target in "${targets[@]}"; do
+  dir="$work/$target"
+  # Executions: the sum of every run's final count (the last progress line
+  # where a run left none).
+  executions=$(awk '
+    /^stat::number_of_executed_units:/ { sum += $2; seen = 1; last = 0; next }
+    /^#[0-9]+/ { n = substr($1, 2) + 0; last = n }
+    /^INFO: Running with/ { if (!seen && last) sum += last; seen = 0; last = 0 }
+    END { if (!seen && last) sum += last; print sum + 0 }' "$dir/log")
+  elapsed=$(cat "$dir/seconds")
+  rate=$(awk -v e="$executions" -v s="$elapsed" 'BEGIN { printf "%.0f", (s > 0 ? e / s : 0) }')
+  findings=$(find "$dir/findings" -type f \( -name 'crash-*' -o -name 'leak-*' \
+    -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l)
+  echo "$target: executions $executions, execs/s $rate, findings $findings"
+  find "$dir/findings" -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
+    -o -name 'oom-*' \) -printf '  %p\n'
+  total=$((total + executions))
+  if [ "$findings" -ne 0 ]; then
+    status=1
+  fi
+done
+echo "total executions: $total"
+exit $status
