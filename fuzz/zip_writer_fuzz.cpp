@@ -113,7 +113,7 @@ bool IsStoredExtension(const std::string& name) {
 }
 
 std::string MakeName(Script& script) {
-    static const char kAlphabet[] = "abcXYZ0189._- \\/\xe9\x80";
+    static const char kAlphabet[] = "abcdefghilmnoprstuvxyzACDRXYZ0189._- \\/\xe9\x80";
     const std::size_t alphabet_size = sizeof kAlphabet - 1;
     std::string name;
     auto letters = [&](std::size_t count) {
