@@ -74,8 +74,8 @@ private:
 // Limits that keep one input quick and its disk use small.
 // An entry may still fill the compressor's window and pass three copy chunks.
 constexpr std::size_t kEntryDataLimit = 48 * 1024;
-constexpr std::size_t kInputDataLimit = 128 * 1024;
-constexpr int kCallLimit = 64;
+constexpr std::size_t kInputDataLimit = 64 * 1024;
+constexpr int kCallLimit = 24;
 constexpr std::uint32_t kCopyChunk = 16384; // the writer's read size for stored data
 
 constexpr std::uint32_t kLocalHeaderFixed = 30 + 17;  // local header and its extra field
