@@ -184,6 +184,16 @@ std::string MakeName(Script& script) {
     return name;
 }
 
+// A length: one byte below 0xF0 as it is, above it a 16- or 24-bit value, so
+// that long data stays possible but most mutations keep an input quick.
+std::size_t MakeLength(Script& script) {
+    std::uint8_t first = script.Byte();
+    if (first < 0xF0) {
+        return first;
+    }
+    return script.Number(first < 0xFC ? 2 : 3);
+}
+
 // Entry data: raw fuzz bytes, runs, or a repeated unit with changes.
 std::vector<std::uint8_t> MakeData(Script& script, std::size_t limit) {
     std::vector<std::uint8_t> data;
@@ -191,12 +201,12 @@ std::vector<std::uint8_t> MakeData(Script& script, std::size_t limit) {
     case 0:
         break;
     case 1:
-        script.Take(script.Number(2) % (limit + 1), data);
+        script.Take(MakeLength(script) % (limit + 1), data);
         break;
     case 2:
         for (int piece = 0, count = 1 + script.Byte() % 8; piece < count; ++piece) {
             std::uint8_t value = script.Byte();
-            std::size_t run = 1 + script.Number(2);
+            std::size_t run = 1 + MakeLength(script);
             run = run < limit - data.size() ? run : limit - data.size();
             data.insert(data.end(), run, value);
         }
@@ -207,7 +217,7 @@ std::vector<std::uint8_t> MakeData(Script& script, std::size_t limit) {
         if (unit.empty()) {
             unit.push_back(0);
         }
-        std::size_t total = script.Number(3) % (limit + 1);
+        std::size_t total = MakeLength(script) % (limit + 1);
         std::uint8_t change = script.Byte();
         data.resize(total);
         // Doubling copies keep the unit's period.
