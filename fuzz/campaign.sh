@@ -3,7 +3,8 @@
 # Builds both libFuzzer targets in the native-asan tree, then runs them side by
 # side, one process each at the lowest priority, each on its own working corpus
 # in the build tree (seeded from fuzz/corpus/<target>). A target that stops on a
-# finding starts again for the time left, so one fault does not end the run.
+# finding starts again for the time left, so one fault does not end the run;
+# while /tmp/gleanwell-bench.lock exists (benchmarks being timed) none runs.
 # Prints per target the executions, the rate and the findings (crash, leak,
 # timeout and oom files); exits 1 when there is any finding.
 set -euo pipefail
@@ -29,30 +30,40 @@ cmake --preset native-asan >/dev/null
 nice -n 19 cmake --build --preset native-asan --target deflate_fuzz zip_writer_fuzz -- -j2 >/dev/null
 
 work=build/native-asan/fuzz/campaign
-# Runs one target until its time is used up; each libFuzzer run appends its
-# final statistics to the target's log.
+# Runs one target until it has fuzzed for the given time. While benchmarks are
+# timed the target is interrupted (libFuzzer then prints its statistics) and
+# started again afterwards; only the time spent fuzzing counts.
 run_target() {
   local target=$1 dir="$work/$1"
   mkdir -p "$dir/corpus" "$dir/findings"
   : >"$dir/log"
-  local start now left runs=0
-  start=$(date +%s)
+  local fuzzed=0 left started pid runs=0
   while :; do
-    now=$(date +%s)
-    left=$((seconds - (now - start)))
+    wait_for_benchmarks >>"$dir/log"
+    left=$((seconds - fuzzed))
     if [ "$left" -le 0 ] || [ "$runs" -ge 50 ]; then
       break
     fi
     runs=$((runs + 1))
+    started=$(date +%s)
     nice -n 19 "build/native-asan/fuzz/${target}_fuzz" -max_total_time="$left" -max_len=65536 \
       -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/findings/" \
-      "$dir/corpus" "fuzz/corpus/$target" >>"$dir/log" 2>&1 || true
+      "$dir/corpus" "fuzz/corpus/$target" >>"$dir/log" 2>&1 &
+    pid=$!
+    while kill -0 "$pid" 2>/dev/null; do
+      if [ -e "$lock" ]; then
+        kill -INT "$pid" 2>/dev/null || true
+      fi
+      sleep 5
+    done
+    wait "$pid" || true
+    fuzzed=$((fuzzed + $(date +%s) - started))
   done
-  echo $(($(date +%s) - start)) >"$dir/seconds"
+  echo "$fuzzed" >"$dir/seconds"
 }
 
 wait_for_benchmarks
-echo "campaign: ${targets[*]} for $seconds s each, logs in $work/<target>/log"
+echo "campaign: ${targets[*]} for $seconds s of fuzzing each, logs in $work/<target>/log"
 pids=()
 for target in "${targets[@]}"; do
   run_target "$target" &
