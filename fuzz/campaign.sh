@@ -5,6 +5,7 @@
 # in the build tree (seeded from fuzz/corpus/<target>). A target that stops on a
 # finding starts again for the time left, so one fault does not end the run;
 # while /tmp/gleanwell-bench.lock exists (benchmarks being timed) none runs.
+# Creating build/native-asan/fuzz/campaign/stop ends the campaign early.
 # Prints per target the executions, the rate and the findings (crash, leak,
 # timeout and oom files); exits 1 when there is any finding.
 set -euo pipefail
@@ -17,9 +18,13 @@ fi
 seconds=$(awk -v h="$1" 'BEGIN { s = int(h * 3600 + 0.5); print (s < 1 ? 1 : s) }')
 targets=(deflate zip_writer)
 lock=/tmp/gleanwell-bench.lock
+work=build/native-asan/fuzz/campaign
+# Creating this file ends the campaign early, with its figures.
+stop=$work/stop
+rm -f "$stop"
 
 wait_for_benchmarks() {
-  while [ -e "$lock" ]; do
+  while [ -e "$lock" ] && [ ! -e "$stop" ]; do
     echo "campaign: benchmarks are being timed ($lock); waiting"
     sleep 30
   done
@@ -29,7 +34,6 @@ wait_for_benchmarks
 cmake --preset native-asan >/dev/null
 nice -n 19 cmake --build --preset native-asan --target deflate_fuzz zip_writer_fuzz -- -j2 >/dev/null
 
-work=build/native-asan/fuzz/campaign
 # Runs one target until it has fuzzed for the given time. While benchmarks are
 # timed the target is interrupted (libFuzzer then prints its statistics) and
 # started again afterwards; only the time spent fuzzing counts.
@@ -41,7 +45,7 @@ run_target() {
   while :; do
     wait_for_benchmarks >>"$dir/log"
     left=$((seconds - fuzzed))
-    if [ "$left" -le 0 ] || [ "$runs" -ge 50 ]; then
+    if [ "$left" -le 0 ] || [ "$runs" -ge 500 ] || [ -e "$stop" ]; then
       break
     fi
     runs=$((runs + 1))
@@ -51,7 +55,7 @@ run_target() {
       "$dir/corpus" "fuzz/corpus/$target" >>"$dir/log" 2>&1 &
     pid=$!
     while kill -0 "$pid" 2>/dev/null; do
-      if [ -e "$lock" ]; then
+      if [ -e "$lock" ] || [ -e "$stop" ]; then
         kill -INT "$pid" 2>/dev/null || true
       fi
       sleep 5
