@@ -56,16 +56,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> tiled;
     const std::size_t tile_target = std::size_t{66000} * ((control >> 6) & 3);
     if (tile_target != 0 && payload_size != 0) {
-        for (std::uint8_t copy = 0; tiled.size() < tile_target; ++copy) {
-            const std::size_t start = tiled.size();
-            tiled.insert(tiled.end(), payload, payload + payload_size);
-            tiled[start] = static_cast<std::uint8_t>(tiled[start] ^ copy);
+        const std::size_t copies = (tile_target + payload_size - 1) / payload_size;
+        tiled.resize(copies * payload_size);
+        for (std::size_t copy = 0; copy < copies; ++copy) {
+            std::uint8_t* start = tiled.data() + copy * payload_size;
+            std::memcpy(start, payload, payload_size);
+            start[0] = static_cast<std::uint8_t>(start[0] ^ static_cast<std::uint8_t>(copy));
         }
     }
     Source source{tiled.empty() ? payload : tiled.data(),
                   tiled.empty() ? payload_size : tiled.size(), 0, chunks[(control >> 3) & 7]};
 
     std::vector<std::uint8_t> out;
+    out.reserve(source.size + source.size / 8 + 64);
     std::vector<std::uint8_t> buffer(16384);
     DeflateSink sink;
     sink.buffer = buffer.data();

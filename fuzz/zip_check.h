@@ -1,0 +1,50 @@
+// A small, strict reader of the archives the zip writer makes, for the fuzz
+// target: end record, central directory, local headers, data descriptors and
+// entry data (stored, or raw deflate through zlib's inflate). Every offset and
+// length is checked against the bytes at hand before it is used.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One entry as the central directory and its local header describe it.
+struct CheckedEntry {
+    std::string name;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint32_t dos_date_time = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t compressed = 0;
+    std::uint32_t uncompressed = 0;
+    std::uint32_t external = 0;
+    std::uint32_t offset = 0; // of the local header, absolute
+    // The local header's copies (on a non-seekable output they stay as first written).
+    std::uint16_t local_flags = 0;
+    std::uint32_t local_crc = 0;
+    std::uint32_t local_compressed = 0;
+    std::uint32_t local_uncompressed = 0;
+    bool has_descriptor = false;
+    std::vector<std::uint8_t> raw;  // the entry's bytes as written
+    std::vector<std::uint8_t> data; // the entry's content (inflated when deflated)
+};
+
+struct CheckedArchive {
+    std::vector<CheckedEntry> entries;
+    std::uint32_t directory_offset = 0; // absolute
+    std::uint32_t directory_size = 0;
+};
+
+/* Reads the archive whose end record closes output (size bytes; base is the
+   absolute offset of output[0], the offset the archive's fields count from).
+   Checks the fixed fields this writer always writes, that the local headers
+   agree with the central ones (the descriptor's values where there is one),
+   that entries lie in order without overlap before the directory, and that
+   every entry's data has its sizes and CRC-32. Returns an empty text and fills
+   archive, or the first fault found. */
+std::string CheckZip(const std::uint8_t* output, std::size_t size, std::uint32_t base,
+                     CheckedArchive& archive);
+
+/* The standard zip CRC-32 of size bytes, computed independently of the writer. */
+std::uint32_t ReferenceCrc32(const std::uint8_t* data, std::size_t size);
