@@ -77,7 +77,9 @@ TEST(AppendUnique, RepeatsAmongManyElementsAreStillFound) {
     ASSERT_EQ(lines.Count(), static_cast<size_t>(kCount) + 2);
     int outOfOrder = 0;
     for (int i = 0; i < kCount; ++i) {
-        outOfOrder += lines[i].Narrow() != "Success   :- C:\\Runs\\f" + std::to_string(i);
+        if (lines[i].Narrow() != "Success   :- C:\\Runs\\f" + std::to_string(i)) {
+            ++outOfOrder;
+        }
     }
     EXPECT_EQ(outOfOrder, 0);
     EXPECT_TRUE(lines[kCount].IsNull());
