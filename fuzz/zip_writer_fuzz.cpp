@@ -364,9 +364,10 @@ struct Archive {
     std::vector<std::uint8_t> piped;
     bool sticky = false;
     bool ended = false;
-    bool end_written = false; // ending wrote the whole directory and end record
-    std::uint32_t end = 0;    // archive position (exact for memory targets)
-    bool length_seen = false; // GetMemory's length on a file or pipe target
+    bool end_written = false;                  // ending wrote the whole directory and end record
+    ZipResult end_result = ZipResult::Success; // what ending gave
+    std::uint32_t end = 0;                     // archive position (exact for memory targets)
+    bool length_seen = false;                  // GetMemory's length on a file or pipe target
     std::uint32_t length = 0;
     std::uint32_t directory = 0;
     std::vector<ExpectedEntry> entries;
@@ -418,12 +419,9 @@ void VerifyArchive(const Archive& archive, const std::uint8_t* bytes, std::size_
     Require(checked.directory_offset == position, "bytes between the entries and the directory");
 }
 
-// Ending additions as the model sees it; returns the result it must give.
-ZipResult ModelEnd(Archive& archive) {
-    if (archive.ended) {
-        return ZipResult::Success;
-    }
-    archive.ended = true;
+// Ending additions as the model sees it, the first time; returns the result
+// it must give.
+ZipResult ModelEndOnce(Archive& archive) {
     if (archive.target == Target::ReadOnlyHandle) {
         return ZipResult::WriteFailed;
     }
@@ -443,6 +441,15 @@ ZipResult ModelEnd(Archive& archive) {
     }
     archive.end_written = true;
     return ZipResult::Success;
+}
+
+// Ending happens once; GetMemory and Close answer with its result every time.
+ZipResult ModelEnd(Archive& archive) {
+    if (!archive.ended) {
+        archive.ended = true;
+        archive.end_result = ModelEndOnce(archive);
+    }
+    return archive.end_result;
 }
 
 // What an addition that passed its argument checks must give, and what it
@@ -876,15 +883,13 @@ private:
 
     void DoGetMemory() {
         Archive& archive = *archive_;
-        ZipResult ended = ModelEnd(archive);
-        (void)ended; // GetMemory does not report how ending went
+        const ZipResult ended = ModelEnd(archive);
         const bool outputs = (script_.Byte() & 3) != 0;
         void* memory = &memory;
         std::uint32_t length = 0xDEADBEEF;
         ZipResult got = ZipArchive::GetMemory(archive.handle, outputs ? &memory : nullptr,
                                               outputs ? &length : nullptr);
-        RequireResult(got, IsMemory(archive) ? ZipResult::Success : ZipResult::NotMemoryArchive,
-                      "GetMemory");
+        RequireResult(got, IsMemory(archive) ? ended : ZipResult::NotMemoryArchive, "GetMemory");
         if (!outputs) {
             return;
         }
