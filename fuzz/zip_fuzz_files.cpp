@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include <cerrno>
+#include <csignal>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -34,12 +37,26 @@ const std::string& ScratchRoot() {
         if (access("/dev/shm", W_OK) == 0) {
             folder = "/dev/shm";
         }
-        std::string pattern = folder + "/gleanwell-zip-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
+        // libFuzzer leaves on a finding or an interrupt without running exit
+        // handlers: folders of processes that are gone are removed here.
+        const std::string stem = "gleanwell-zip-fuzz-";
+        std::error_code ignored;
+        for (const auto& item : std::filesystem::directory_iterator(folder, ignored)) {
+            std::string name = item.path().filename().string();
+            if (name.compare(0, stem.size(), stem) != 0) {
+                continue;
+            }
+            long pid = std::strtol(name.c_str() + stem.size(), nullptr, 10);
+            if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+                std::filesystem::remove_all(item.path(), ignored);
+            }
+        }
+        root = folder + "/" + stem + std::to_string(getpid());
+        std::filesystem::remove_all(root, ignored);
+        if (!std::filesystem::create_directory(root, ignored)) {
             std::perror("zip_writer_fuzz: scratch folder");
             std::abort();
         }
-        root = pattern;
         std::atexit(RemoveRoot);
     }
     return root;

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-/* The process's scratch folder (made on first use, removed at exit). */
+/* The process's scratch folder (made on first use, removed at exit; one left
+   by a process that is gone is removed on the next first use). */
 const std::string& ScratchRoot();
 
 /* Removes everything inside the scratch folder. */
