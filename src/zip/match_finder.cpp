@@ -5,6 +5,7 @@
 
 #include "zip/cpu_ops.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace deflate_limits;
@@ -14,18 +15,73 @@ inline void update_hash(std::uint32_t& h, std::uint8_t c) {
     h = ((h << kHashShift) ^ c) & kHashMask;
 }
 
-// Inserts the string at pos into its hash chain and returns the previous head
-// of the chain (0 for none).
+// The keyed chains' keys: the first kKeyBytes[k] bytes of a position.
+constexpr std::uint32_t kKeyBytes[kKeyedChains] = {4, 8};
+
+// A key's hash; the output never depends on it, only the speed (every
+// candidate's bytes are compared).
+template <int K>
+GW_FORCE_INLINE std::uint32_t key_hash(const std::uint8_t* p) {
+    if constexpr (kKeyBytes[K] == 4) {
+        return (cpu::load32(p) * 0x9E3779B1u) >> (32 - kKeyHashBits);
+    } else {
+        static_assert(kKeyBytes[K] == 8, "keys of four or eight bytes");
+        return ((cpu::load32(p) * 0x9E3779B1u) ^ (cpu::load32(p + 4) * 0x85EBCA77u)) >>
+               (32 - kKeyHashBits);
+    }
+}
+
+// Whether the keys at a and b are equal (1) or not (0).
+template <int K>
+GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t* b) {
+    if constexpr (kKeyBytes[K] == 4) {
+        return static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b));
+    } else {
+        return static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b)) &
+               static_cast<std::uint32_t>(cpu::load32(a + 4) == cpu::load32(b + 4));
+    }
+}
+
+// Puts pos at the head of a chain whose head was head. A chain ends where it
+// leaves the reach of every later search: past such a head the links stay 0,
+// so the positions in a word always fall. Returns whether head is in reach.
+GW_FORCE_INLINE bool link_position(std::uint16_t (*links)[kLinkSteps], std::uint32_t head,
+                                   std::uint32_t pos) {
+    const std::uint64_t below = cpu::load64(links[head & kLinkMask]) << 16 | head;
+    const bool reachable = head != 0 && pos - head <= kMaxDist;
+    cpu::store64(links[pos & kLinkMask], reachable ? below : head);
+    return reachable;
+}
+
+template <int K>
+GW_FORCE_INLINE void insert_keyed(DeflateState& s, std::uint32_t pos) {
+    KeyedChain& chain = s.keyed[K];
+    std::uint16_t& head = chain.head[key_hash<K>(s.window + pos)];
+    s.keyed_prev[K] = head;
+    link_position(chain.links, head, pos);
+    head = static_cast<std::uint16_t>(pos);
+}
+
+// Inserts the string at pos into its hash chains and returns the previous
+// head of its three-byte chain (0 for none); keyed_prev gets the previous
+// heads of its keyed chains.
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
-    // A chain ends where it leaves the reach of every later search: past
-    // such a head the links stay 0, so the positions in a word always fall.
-    const std::uint64_t below = cpu::load64(s.links[head & kLinkMask]) << 16 | head;
-    const bool reachable = head != 0 && pos - head <= kMaxDist;
-    cpu::store64(s.links[pos & kLinkMask], reachable ? below : head);
+    const bool reachable = link_position(s.links, head, pos);
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
+    s.rank[pos & kLinkMask] =
+        static_cast<std::uint16_t>(reachable ? s.rank[head & kLinkMask] + 1 : 0);
+    insert_keyed<0>(s, pos);
+    insert_keyed<1>(s, pos);
     return head;
+}
+
+void clear_heads(DeflateState& s) {
+    std::memset(s.head, 0, sizeof s.head);
+    for (KeyedChain& chain : s.keyed) {
+        std::memset(chain.head, 0, sizeof chain.head);
+    }
 }
 
 bool is_end_of_input(std::uint32_t count) {
@@ -55,7 +111,7 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.read_context = read_context;
     s.window_size = 2 * kWindowSize;
     if (!s.heads_clear) {
-        std::memset(s.head, 0, sizeof s.head);
+        clear_heads(s);
     }
     s.heads_clear = false;
     std::memset(s.window + s.window_size, 0, kWindowSlack);
@@ -102,6 +158,10 @@ void lz_refill(DeflateState& s) {
             s.block_start -= kWindowSize;
             cpu::slide16(s.head, kHashSize);
             cpu::slide16(&s.links[0][0], kWindowSize * kLinkSteps);
+            for (KeyedChain& chain : s.keyed) {
+                cpu::slide16(chain.head, kKeyHashSize);
+                cpu::slide16(&chain.links[0][0], kWindowSize * kLinkSteps);
+            }
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -118,40 +178,47 @@ void lz_refill(DeflateState& s) {
     } while (s.lookahead < kMinLookahead && !s.eofile);
 }
 
-std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
-    std::uint32_t chain_length = s.max_chain;
-    const std::uint32_t strstart = s.strstart;
-    const std::uint8_t* const window = s.window;
-    const std::uint8_t* const scan = window + strstart;
-    std::uint32_t best_len = s.prev_length;
-    const std::uint32_t nice_match = s.nice_match;
-    const std::uint32_t limit = strstart > kMaxDist ? strstart - kMaxDist : 0;
-    std::uint32_t match_start = s.match_start;
+namespace {
+// The next position down pos's chain in links.
+GW_FORCE_INLINE std::uint32_t first_link(const std::uint16_t (*links)[kLinkSteps],
+                                         std::uint32_t pos) {
+    return static_cast<std::uint32_t>(cpu::load64(links[pos & kLinkMask])) & 0xFFFF;
+}
 
-    if (s.prev_length >= s.good_match) {
-        chain_length >>= 2;
-    }
-    deflate_check(s, strstart <= s.window_size - kMinLookahead, "insufficient lookahead");
-    deflate_check(s, candidate < strstart, "no future");
+// A keyed walk's end.
+enum class WalkEnd {
+    done,    // the search is over
+    longer,  // the best match reached the walk's stop length
+    restart, // too many positions of other keys: search the three-byte chain
+};
 
-    const std::uint16_t scan_start = cpu::load16(scan);
-    std::uint16_t scan_end = cpu::load16(scan + best_len - 1);
-    const std::uint8_t* end_base = window + best_len - 1;
+// One search: the state of lz_match's walks over the chains.
+struct Search {
+    const std::uint8_t* window;
+    const std::uint8_t* scan;
+    std::uint32_t limit;
+    std::uint32_t nice_match;
+    std::uint32_t stop_len; // a walk ends at a match this long (at most nice_match)
+    std::uint32_t best_len;
+    std::uint32_t match_start;
+    std::uint16_t scan_start;
+    std::uint16_t scan_end;
+    const std::uint8_t* end_base;
 
     // The test every better match passes: the two bytes that would end it,
     // and the first two (an equal hash makes the third byte equal).
     // (1 when it passes, so that a group's results combine without branches.)
-    auto may_beat = [&](std::uint32_t cand) -> std::uint32_t {
-        return static_cast<std::uint32_t>(cpu::load16(end_base + cand) == scan_end) &
-               static_cast<std::uint32_t>(cpu::load16(window + cand) == scan_start);
-    };
+    GW_FORCE_INLINE std::uint32_t may_beat(std::uint32_t cand) const {
+        return ends(cand) & static_cast<std::uint32_t>(cpu::load16(window + cand) == scan_start);
+    }
 
-    // Tries one candidate; returns true when the search is to stop (a match
-    // of nice length).
-    auto visit = [&](std::uint32_t cand) {
-        if (may_beat(cand) == 0) {
-            return false;
-        }
+    GW_FORCE_INLINE std::uint32_t ends(std::uint32_t cand) const {
+        return static_cast<std::uint32_t>(cpu::load16(end_base + cand) == scan_end);
+    }
+
+    // Measures a candidate that passed the test; returns true when the walk
+    // is to stop (a match of stop_len).
+    GW_FORCE_INLINE bool measure(std::uint32_t cand) {
         const std::uint8_t* const match = window + cand;
         std::uint32_t len = kMinMatch;
         for (;;) {
@@ -167,20 +234,39 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
         if (len > best_len) {
             match_start = cand;
             best_len = len;
-            if (len >= nice_match) {
+            if (len >= stop_len) {
                 return true;
             }
             scan_end = cpu::load16(scan + best_len - 1);
             end_base = window + best_len - 1;
         }
         return false;
-    };
+    }
 
-    // Candidates in chain order, four per loaded word of links; the budget
-    // and the distance limit apply to each candidate as in a one-step walk.
-    // Positions fall along a word, so when its last link is in reach and the
-    // budget outlasts the group, all four candidates are visited; if none
-    // passes the test, the group is skipped at once.
+    GW_FORCE_INLINE bool visit(std::uint32_t cand) {
+        return may_beat(cand) != 0 && measure(cand);
+    }
+
+    // The three-byte chain from candidate, which is visited first, with a
+    // budget of chain_length candidates.
+    void walk_chain(const DeflateState& s, std::uint32_t candidate, std::uint32_t chain_length);
+
+    // Keyed chain K from its head node, for a search whose best match is at
+    // least kKeyBytes[K] - 1 bytes long. visited is the last candidate of the
+    // three-byte chain visited so far (0: none), head_rank the rank of that
+    // chain's first candidate.
+    template <int K>
+    WalkEnd walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
+                       std::uint32_t head_rank, std::uint32_t chain_length);
+};
+
+// Candidates in chain order, four per loaded word of links; the budget and
+// the distance limit apply to each candidate as in a one-step walk.
+// Positions fall along a word, so when its last link is in reach and the
+// budget outlasts the group, all four candidates are visited; if none passes
+// the test, the group is skipped at once.
+void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
+                        std::uint32_t chain_length) {
     static_assert(kLinkSteps == 4, "the walk below takes four steps per load");
     for (;;) {
         const std::uint64_t word = cpu::load64(s.links[candidate & kLinkMask]);
@@ -195,42 +281,137 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
                 continue;
             }
         }
-        if (visit(candidate)) {
-            break;
-        }
-        if (c1 <= limit || --chain_length == 0) {
-            candidate = c1;
-            break;
-        }
-        if (visit(c1)) {
-            candidate = c1;
-            break;
-        }
-        if (c2 <= limit || --chain_length == 0) {
-            candidate = c2;
-            break;
-        }
-        if (visit(c2)) {
-            candidate = c2;
-            break;
-        }
-        if (c3 <= limit || --chain_length == 0) {
-            candidate = c3;
-            break;
-        }
-        if (visit(c3)) {
-            candidate = c3;
-            break;
+        if (visit(candidate) || c1 <= limit || --chain_length == 0 || visit(c1) ||
+            c2 <= limit || --chain_length == 0 || visit(c2) || c3 <= limit ||
+            --chain_length == 0 || visit(c3) || c4 <= limit || --chain_length == 0) {
+            return;
         }
         candidate = c4;
-        if (candidate <= limit || --chain_length == 0) {
-            break;
+    }
+}
+
+// Every candidate that can beat the best match shares the key with the scan,
+// so only the keyed chain needs visiting, four candidates per loaded word as
+// on the three-byte chain. Its candidates come in the same falling order; one
+// whose place on the three-byte chain is past the budget ends the search, as
+// the three-byte walk would have ended before it. Positions of other keys
+// that share the hash are passed over.
+template <int K>
+WalkEnd Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
+                           std::uint32_t head_rank, std::uint32_t chain_length) {
+    constexpr std::uint32_t kStrayLimit = 64;
+    const std::uint16_t (*const links)[kLinkSteps] = s.keyed[K].links;
+    std::uint32_t strays = 0;
+    if (visited != 0) {
+        // Only other keys lie above it: a repeat of the key there would have
+        // been the earlier walk's first match of this length.
+        while (node >= visited) {
+            node = first_link(links, node);
         }
     }
+    auto same = [&](std::uint32_t cand) { return same_key<K>(window + cand, scan); };
+    auto place = [&](std::uint32_t cand) {
+        return (head_rank - s.rank[cand & kLinkMask]) & 0xFFFF;
+    };
+    while (node > limit) {
+        const std::uint64_t word = cpu::load64(links[node & kLinkMask]);
+        const std::uint32_t n1 = static_cast<std::uint32_t>(word) & 0xFFFF;
+        const std::uint32_t n2 = static_cast<std::uint32_t>(word) >> 16;
+        const std::uint32_t n3 = static_cast<std::uint32_t>(word >> 32) & 0xFFFF;
+        const std::uint32_t n4 = static_cast<std::uint32_t>(word >> 48);
+        if (n4 > limit) {
+            const std::uint32_t e0 = same(node), e1 = same(n1), e2 = same(n2), e3 = same(n3);
+            if (((e0 & ends(node)) | (e1 & ends(n1)) | (e2 & ends(n2)) | (e3 & ends(n3))) == 0) {
+                strays += 4 - (e0 + e1 + e2 + e3);
+                if (strays > kStrayLimit) {
+                    return WalkEnd::restart;
+                }
+                if (e3 != 0 && place(n3) >= chain_length) {
+                    return WalkEnd::done;
+                }
+                node = n4;
+                continue;
+            }
+        }
+        for (const std::uint32_t cand : {node, n1, n2, n3}) {
+            if (cand <= limit) {
+                return WalkEnd::done;
+            }
+            if (same(cand) == 0) {
+                if (++strays > kStrayLimit) {
+                    return WalkEnd::restart;
+                }
+            } else if (place(cand) >= chain_length) {
+                return WalkEnd::done;
+            } else if (ends(cand) != 0 && measure(cand)) {
+                return best_len >= nice_match ? WalkEnd::done : WalkEnd::longer;
+            }
+        }
+        node = n4;
+    }
+    return WalkEnd::done;
+}
+} // namespace
+
+std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
+    std::uint32_t chain_length = s.max_chain;
+    const std::uint32_t strstart = s.strstart;
+    if (s.prev_length >= s.good_match) {
+        chain_length >>= 2;
+    }
+    deflate_check(s, strstart <= s.window_size - kMinLookahead, "insufficient lookahead");
     deflate_check(s, candidate < strstart, "no future");
-    deflate_check(s, strstart + best_len <= s.window_size - 1, "wild scan");
-    s.match_start = match_start;
-    return best_len;
+
+    Search search;
+    search.window = s.window;
+    search.scan = s.window + strstart;
+    search.limit = strstart > kMaxDist ? strstart - kMaxDist : 0;
+    search.nice_match = s.nice_match;
+    search.stop_len = s.nice_match;
+    search.best_len = s.prev_length;
+    search.match_start = s.match_start;
+    search.scan_start = cpu::load16(search.scan);
+    search.scan_end = cpu::load16(search.scan + search.best_len - 1);
+    search.end_base = s.window + search.best_len - 1;
+
+    // The keyed chains hold the position searched from when it was inserted
+    // just now (not so for the last two positions of the input). A search
+    // goes up from chain to chain as its best match grows: the three-byte
+    // chain up to a match of three bytes, keyed chain 0 up to one of seven,
+    // then keyed chain 1.
+    if (s.lookahead >= kMinMatch) {
+        const Search start = search;
+        const std::uint32_t head_rank = s.rank[candidate & kLinkMask];
+        std::uint32_t visited = 0;
+        if (search.best_len < kKeyBytes[0] - 1) {
+            search.stop_len = std::min(search.nice_match, kKeyBytes[0] - 1);
+            search.walk_chain(s, candidate, chain_length);
+            if (search.best_len < kKeyBytes[0] - 1 || search.best_len >= search.nice_match) {
+                s.match_start = search.match_start;
+                return search.best_len;
+            }
+            visited = search.match_start;
+        }
+        WalkEnd end = WalkEnd::longer;
+        if (search.best_len < kKeyBytes[1] - 1) {
+            search.stop_len = std::min(search.nice_match, kKeyBytes[1] - 1);
+            end = search.walk_keyed<0>(s, s.keyed_prev[0], visited, head_rank, chain_length);
+            visited = search.match_start;
+        }
+        if (end == WalkEnd::longer) {
+            search.stop_len = search.nice_match;
+            end = search.walk_keyed<1>(s, s.keyed_prev[1], visited, head_rank, chain_length);
+        }
+        if (end == WalkEnd::restart) {
+            search = start;
+            search.walk_chain(s, candidate, chain_length);
+        }
+    } else {
+        search.walk_chain(s, candidate, chain_length);
+    }
+    deflate_check(s, strstart + search.best_len <= s.window_size - 1, "wild scan");
+    s.match_start = search.match_start;
+    return search.best_len;
 }
 
 std::uint32_t lz_run(DeflateState& s) {
@@ -357,14 +538,18 @@ void lz_finish(DeflateState& s) {
     constexpr std::uint32_t kRehashLimit = kHashSize / 4;
     const std::uint32_t end = s.strstart + s.lookahead;
     if (s.window_slid || end > kRehashLimit) {
-        std::memset(s.head, 0, sizeof s.head);
+        clear_heads(s);
     } else if (end >= kMinMatch) {
+        // The bytes past the input are zeros, as they were when the last
+        // positions were inserted.
         std::uint32_t h = 0;
         update_hash(h, s.window[0]);
         update_hash(h, s.window[1]);
         for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
             update_hash(h, s.window[pos + 2]);
             s.head[h] = 0;
+            s.keyed[0].head[key_hash<0>(s.window + pos)] = 0;
+            s.keyed[1].head[key_hash<1>(s.window + pos)] = 0;
         }
     }
     s.heads_clear = true;
