@@ -15,31 +15,18 @@ inline void update_hash(std::uint32_t& h, std::uint8_t c) {
     h = ((h << kHashShift) ^ c) & kHashMask;
 }
 
-// The keyed chains' keys: the first kKeyBytes[k] bytes of a position.
-constexpr std::uint32_t kKeyBytes[kKeyedChains] = {4, 8};
-
-// A key's hash; the output never depends on it, only the speed (every
-// candidate's bytes are compared).
-template <int K>
+// The keyed chain's hash; the output never depends on it, only the speed
+// (every candidate's bytes are compared).
 GW_FORCE_INLINE std::uint32_t key_hash(const std::uint8_t* p) {
-    if constexpr (kKeyBytes[K] == 4) {
-        return (cpu::load32(p) * 0x9E3779B1u) >> (32 - kKeyHashBits);
-    } else {
-        static_assert(kKeyBytes[K] == 8, "keys of four or eight bytes");
-        return ((cpu::load32(p) * 0x9E3779B1u) ^ (cpu::load32(p + 4) * 0x85EBCA77u)) >>
-               (32 - kKeyHashBits);
-    }
+    static_assert(kKeyBytes == 8, "the key is two 32-bit words");
+    return ((cpu::load32(p) * 0x9E3779B1u) ^ (cpu::load32(p + 4) * 0x85EBCA77u)) >>
+           (32 - kKeyHashBits);
 }
 
-// Whether the keys at a and b are equal (1) or not (0).
-template <int K>
+// 1 when the keys at a and b are equal, else 0.
 GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t* b) {
-    if constexpr (kKeyBytes[K] == 4) {
-        return static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b));
-    } else {
-        return static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b)) &
-               static_cast<std::uint32_t>(cpu::load32(a + 4) == cpu::load32(b + 4));
-    }
+    return static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b)) &
+           static_cast<std::uint32_t>(cpu::load32(a + 4) == cpu::load32(b + 4));
 }
 
 // Puts pos at the head of a chain whose head was head. A chain ends where it
@@ -53,18 +40,9 @@ GW_FORCE_INLINE bool link_position(std::uint16_t (*links)[kLinkSteps], std::uint
     return reachable;
 }
 
-template <int K>
-GW_FORCE_INLINE void insert_keyed(DeflateState& s, std::uint32_t pos) {
-    KeyedChain& chain = s.keyed[K];
-    std::uint16_t& head = chain.head[key_hash<K>(s.window + pos)];
-    s.keyed_prev[K] = head;
-    link_position(chain.links, head, pos);
-    head = static_cast<std::uint16_t>(pos);
-}
-
 // Inserts the string at pos into its hash chains and returns the previous
-// head of its three-byte chain (0 for none); keyed_prev gets the previous
-// heads of its keyed chains.
+// head of its three-byte chain (0 for none); key_prev gets the previous head
+// of its keyed chain.
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
@@ -72,16 +50,16 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     s.rank[pos & kLinkMask] =
         static_cast<std::uint16_t>(reachable ? s.rank[head & kLinkMask] + 1 : 0);
-    insert_keyed<0>(s, pos);
-    insert_keyed<1>(s, pos);
+    std::uint16_t& key_head = s.key_head[key_hash(s.window + pos)];
+    s.key_prev = key_head;
+    link_position(s.key_links, key_head, pos);
+    key_head = static_cast<std::uint16_t>(pos);
     return head;
 }
 
 void clear_heads(DeflateState& s) {
     std::memset(s.head, 0, sizeof s.head);
-    for (KeyedChain& chain : s.keyed) {
-        std::memset(chain.head, 0, sizeof chain.head);
-    }
+    std::memset(s.key_head, 0, sizeof s.key_head);
 }
 
 bool is_end_of_input(std::uint32_t count) {
@@ -158,10 +136,8 @@ void lz_refill(DeflateState& s) {
             s.block_start -= kWindowSize;
             cpu::slide16(s.head, kHashSize);
             cpu::slide16(&s.links[0][0], kWindowSize * kLinkSteps);
-            for (KeyedChain& chain : s.keyed) {
-                cpu::slide16(chain.head, kKeyHashSize);
-                cpu::slide16(&chain.links[0][0], kWindowSize * kLinkSteps);
-            }
+            cpu::slide16(s.key_head, kKeyHashSize);
+            cpu::slide16(&s.key_links[0][0], kWindowSize * kLinkSteps);
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -184,13 +160,6 @@ GW_FORCE_INLINE std::uint32_t first_link(const std::uint16_t (*links)[kLinkSteps
                                          std::uint32_t pos) {
     return static_cast<std::uint32_t>(cpu::load64(links[pos & kLinkMask])) & 0xFFFF;
 }
-
-// A keyed walk's end.
-enum class WalkEnd {
-    done,    // the search is over
-    longer,  // the best match reached the walk's stop length
-    restart, // too many positions of other keys: search the three-byte chain
-};
 
 // One search: the state of lz_match's walks over the chains.
 struct Search {
@@ -243,21 +212,19 @@ struct Search {
         return false;
     }
 
-    GW_FORCE_INLINE bool visit(std::uint32_t cand) {
-        return may_beat(cand) != 0 && measure(cand);
-    }
+    GW_FORCE_INLINE bool visit(std::uint32_t cand) { return may_beat(cand) != 0 && measure(cand); }
 
     // The three-byte chain from candidate, which is visited first, with a
     // budget of chain_length candidates.
     void walk_chain(const DeflateState& s, std::uint32_t candidate, std::uint32_t chain_length);
 
-    // Keyed chain K from its head node, for a search whose best match is at
-    // least kKeyBytes[K] - 1 bytes long. visited is the last candidate of the
+    // The keyed chain from node, for a search whose best match is at least
+    // kKeyBytes - 1 bytes long. visited is the last candidate of the
     // three-byte chain visited so far (0: none), head_rank the rank of that
-    // chain's first candidate.
-    template <int K>
-    WalkEnd walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
-                       std::uint32_t head_rank, std::uint32_t chain_length);
+    // chain's first candidate. Returns false when the search is to be made
+    // again along the three-byte chain.
+    bool walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
+                    std::uint32_t head_rank, std::uint32_t chain_length);
 };
 
 // Candidates in chain order, four per loaded word of links; the budget and
@@ -281,9 +248,9 @@ void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
                 continue;
             }
         }
-        if (visit(candidate) || c1 <= limit || --chain_length == 0 || visit(c1) ||
-            c2 <= limit || --chain_length == 0 || visit(c2) || c3 <= limit ||
-            --chain_length == 0 || visit(c3) || c4 <= limit || --chain_length == 0) {
+        if (visit(candidate) || c1 <= limit || --chain_length == 0 || visit(c1) || c2 <= limit ||
+            --chain_length == 0 || visit(c2) || c3 <= limit || --chain_length == 0 || visit(c3) ||
+            c4 <= limit || --chain_length == 0) {
             return;
         }
         candidate = c4;
@@ -295,61 +262,63 @@ void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
 // on the three-byte chain. Its candidates come in the same falling order; one
 // whose place on the three-byte chain is past the budget ends the search, as
 // the three-byte walk would have ended before it. Positions of other keys
-// that share the hash are passed over.
-template <int K>
-WalkEnd Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
-                           std::uint32_t head_rank, std::uint32_t chain_length) {
+// that share the hash are passed over; where there are too many of them the
+// search is made again (false), which bounds the work of any input.
+bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
+                        std::uint32_t head_rank, std::uint32_t chain_length) {
     constexpr std::uint32_t kStrayLimit = 64;
-    const std::uint16_t (*const links)[kLinkSteps] = s.keyed[K].links;
     std::uint32_t strays = 0;
     if (visited != 0) {
         // Only other keys lie above it: a repeat of the key there would have
-        // been the earlier walk's first match of this length.
+        // been the three-byte walk's first match of kKeyBytes - 1 bytes.
         while (node >= visited) {
-            node = first_link(links, node);
+            node = first_link(s.key_links, node);
         }
     }
-    auto same = [&](std::uint32_t cand) { return same_key<K>(window + cand, scan); };
+    auto same = [&](std::uint32_t cand) { return same_key(window + cand, scan); };
     auto place = [&](std::uint32_t cand) {
         return (head_rank - s.rank[cand & kLinkMask]) & 0xFFFF;
     };
     while (node > limit) {
-        const std::uint64_t word = cpu::load64(links[node & kLinkMask]);
+        const std::uint64_t word = cpu::load64(s.key_links[node & kLinkMask]);
         const std::uint32_t n1 = static_cast<std::uint32_t>(word) & 0xFFFF;
         const std::uint32_t n2 = static_cast<std::uint32_t>(word) >> 16;
         const std::uint32_t n3 = static_cast<std::uint32_t>(word >> 32) & 0xFFFF;
         const std::uint32_t n4 = static_cast<std::uint32_t>(word >> 48);
-        if (n4 > limit) {
-            const std::uint32_t e0 = same(node), e1 = same(n1), e2 = same(n2), e3 = same(n3);
-            if (((e0 & ends(node)) | (e1 & ends(n1)) | (e2 & ends(n2)) | (e3 & ends(n3))) == 0) {
-                strays += 4 - (e0 + e1 + e2 + e3);
-                if (strays > kStrayLimit) {
-                    return WalkEnd::restart;
-                }
-                if (e3 != 0 && place(n3) >= chain_length) {
-                    return WalkEnd::done;
-                }
-                node = n4;
-                continue;
+        // Positions fall along the word: those out of reach come last.
+        const std::uint32_t r1 = static_cast<std::uint32_t>(n1 > limit);
+        const std::uint32_t r2 = static_cast<std::uint32_t>(n2 > limit);
+        const std::uint32_t r3 = static_cast<std::uint32_t>(n3 > limit);
+        const std::uint32_t e0 = same(node), e1 = same(n1) & r1, e2 = same(n2) & r2,
+                            e3 = same(n3) & r3;
+        if (((e0 & ends(node)) | (e1 & ends(n1)) | (e2 & ends(n2)) | (e3 & ends(n3))) == 0) {
+            strays += 1 + r1 + r2 + r3 - (e0 + e1 + e2 + e3);
+            if (strays > kStrayLimit) {
+                return false;
             }
+            if (e3 != 0 && place(n3) >= chain_length) {
+                return true;
+            }
+            node = n4;
+            continue;
         }
         for (const std::uint32_t cand : {node, n1, n2, n3}) {
             if (cand <= limit) {
-                return WalkEnd::done;
+                return true;
             }
             if (same(cand) == 0) {
                 if (++strays > kStrayLimit) {
-                    return WalkEnd::restart;
+                    return false;
                 }
             } else if (place(cand) >= chain_length) {
-                return WalkEnd::done;
+                return true;
             } else if (ends(cand) != 0 && measure(cand)) {
-                return best_len >= nice_match ? WalkEnd::done : WalkEnd::longer;
+                return true;
             }
         }
         node = n4;
     }
-    return WalkEnd::done;
+    return true;
 }
 } // namespace
 
@@ -374,35 +343,23 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     search.scan_end = cpu::load16(search.scan + search.best_len - 1);
     search.end_base = s.window + search.best_len - 1;
 
-    // The keyed chains hold the position searched from when it was inserted
+    // The keyed chain holds the position searched from when it was inserted
     // just now (not so for the last two positions of the input). A search
-    // goes up from chain to chain as its best match grows: the three-byte
-    // chain up to a match of three bytes, keyed chain 0 up to one of seven,
-    // then keyed chain 1.
+    // walks the three-byte chain up to a match of kKeyBytes - 1 bytes, then
+    // the keyed chain.
     if (s.lookahead >= kMinMatch) {
         const Search start = search;
-        const std::uint32_t head_rank = s.rank[candidate & kLinkMask];
         std::uint32_t visited = 0;
-        if (search.best_len < kKeyBytes[0] - 1) {
-            search.stop_len = std::min(search.nice_match, kKeyBytes[0] - 1);
+        bool keyed = true;
+        if (search.best_len < kKeyBytes - 1) {
+            search.stop_len = std::min(search.nice_match, kKeyBytes - 1);
             search.walk_chain(s, candidate, chain_length);
-            if (search.best_len < kKeyBytes[0] - 1 || search.best_len >= search.nice_match) {
-                s.match_start = search.match_start;
-                return search.best_len;
-            }
+            keyed = search.best_len >= kKeyBytes - 1 && search.best_len < search.nice_match;
             visited = search.match_start;
-        }
-        WalkEnd end = WalkEnd::longer;
-        if (search.best_len < kKeyBytes[1] - 1) {
-            search.stop_len = std::min(search.nice_match, kKeyBytes[1] - 1);
-            end = search.walk_keyed<0>(s, s.keyed_prev[0], visited, head_rank, chain_length);
-            visited = search.match_start;
-        }
-        if (end == WalkEnd::longer) {
             search.stop_len = search.nice_match;
-            end = search.walk_keyed<1>(s, s.keyed_prev[1], visited, head_rank, chain_length);
         }
-        if (end == WalkEnd::restart) {
+        if (keyed && !search.walk_keyed(s, s.key_prev, visited, s.rank[candidate & kLinkMask],
+                                        chain_length)) {
             search = start;
             search.walk_chain(s, candidate, chain_length);
         }
@@ -548,8 +505,7 @@ void lz_finish(DeflateState& s) {
         for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
             update_hash(h, s.window[pos + 2]);
             s.head[h] = 0;
-            s.keyed[0].head[key_hash<0>(s.window + pos)] = 0;
-            s.keyed[1].head[key_hash<1>(s.window + pos)] = 0;
+            s.key_head[key_hash(s.window + pos)] = 0;
         }
     }
     s.heads_clear = true;
