@@ -15,14 +15,6 @@ inline void update_hash(std::uint32_t& h, std::uint8_t c) {
     h = ((h << kHashShift) ^ c) & kHashMask;
 }
 
-// The keyed chain's hash; the output never depends on it, only the speed
-// (every candidate's bytes are compared).
-GW_FORCE_INLINE std::uint32_t key_hash(const std::uint8_t* p) {
-    static_assert(kKeyBytes == 8, "the key is two 32-bit words");
-    return ((cpu::load32(p) * 0x9E3779B1u) ^ (cpu::load32(p + 4) * 0x85EBCA77u)) >>
-           (32 - kKeyHashBits);
-}
-
 // 1 when the keys at a and b are equal, else 0.
 GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t* b) {
     return static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b)) &
@@ -50,7 +42,7 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     s.rank[pos & kLinkMask] =
         static_cast<std::uint16_t>(reachable ? s.rank[head & kLinkMask] + 1 : 0);
-    std::uint16_t& key_head = s.key_head[key_hash(s.window + pos)];
+    std::uint16_t& key_head = s.key_head[lz_key_hash(s.window + pos)];
     s.key_prev = key_head;
     link_position(s.key_links, key_head, pos);
     key_head = static_cast<std::uint16_t>(pos);
@@ -505,7 +497,7 @@ void lz_finish(DeflateState& s) {
         for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
             update_hash(h, s.window[pos + 2]);
             s.head[h] = 0;
-            s.key_head[key_hash(s.window + pos)] = 0;
+            s.key_head[lz_key_hash(s.window + pos)] = 0;
         }
     }
     s.heads_clear = true;

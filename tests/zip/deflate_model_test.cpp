@@ -8,6 +8,7 @@
 #include "deflate_trace.h"
 #include "zip/block_coder.h"
 #include "zip/huffman_tree.h"
+#include "zip/match_finder.h"
 
 #include <gtest/gtest.h>
 
@@ -693,6 +694,37 @@ TEST(DeflateModel, LongChainsSpendTheWholeBudget) {
         b = static_cast<std::uint8_t>('a' + b % 3);
     }
     for (int level : {1, 4, 6, 8}) {
+        ExpectModel(input, level);
+    }
+}
+
+TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
+    // Two letters: every eight-byte string recurs often within the window,
+    // so searches holding a long match still end on the budget.
+    Bytes two = RandomBytes(150000, 43);
+    for (auto& b : two) {
+        b = static_cast<std::uint8_t>('a' + b % 2);
+    }
+    for (int level : {4, 6, 8}) {
+        ExpectModel(two, level);
+    }
+    // Hundreds of different eight-byte strings that hash like one that
+    // recurs around them: a search passes over all of them, or gives up and
+    // walks the three-byte chain, and finds the longest match beyond them.
+    const Bytes key = FromText("Velmaris");
+    const std::uint32_t target = lz_key_hash(key.data());
+    Bytes input = FromText("# Velmaris run 0002; stop. ");
+    Bytes probe = RandomBytes(8, 44);
+    for (std::uint32_t found = 0, n = 0; found < 300; ++n) {
+        std::memcpy(probe.data(), &n, sizeof n);
+        if (lz_key_hash(probe.data()) == target && probe != key) {
+            input.insert(input.end(), probe.begin(), probe.end());
+            ++found;
+        }
+    }
+    const Bytes tail = FromText("Velmaris run 0001;\nVelmaris run 0002; stop. ");
+    input.insert(input.end(), tail.begin(), tail.end());
+    for (int level : {2, 8}) {
         ExpectModel(input, level);
     }
 }
