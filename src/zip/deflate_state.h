@@ -151,15 +151,16 @@ struct DeflateState : DeflateEntryState {
     alignas(16) std::uint16_t head[deflate_limits::kHashSize];
     alignas(16) std::uint16_t links[deflate_limits::kWindowSize][deflate_limits::kLinkSteps];
     alignas(16) std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
-    // Chains of positions whose first kKeyBytes bytes hash alike, with the
-    // layout of head and links: a search that already holds a match of
-    // kKeyBytes - 1 bytes follows these, which pass over the far more
-    // numerous shorter repeats. rank[p & kLinkMask] counts p's place on its
-    // three-byte chain (one more than the position below it), so that the
-    // search can tell how many three-byte candidates lie between two
-    // positions and keep the three-byte walk's budget exactly.
+    // Chains of positions whose first kKeyBytes bytes hash alike: a search
+    // that already holds a match of kKeyBytes - 1 bytes follows these, which
+    // pass over the far more numerous shorter repeats. key_links[p &
+    // kLinkMask] is the next position down p's keyed chain (0: none in
+    // reach). rank[p & kLinkMask] counts p's place on its three-byte chain
+    // (one more than the position below it), so that the search can tell how
+    // many three-byte candidates lie between two positions and keep the
+    // three-byte walk's budget exactly.
     alignas(16) std::uint16_t key_head[deflate_limits::kKeyHashSize];
-    alignas(16) std::uint16_t key_links[deflate_limits::kWindowSize][deflate_limits::kLinkSteps];
+    alignas(16) std::uint16_t key_links[deflate_limits::kWindowSize];
     alignas(16) std::uint16_t rank[deflate_limits::kWindowSize];
 };
 

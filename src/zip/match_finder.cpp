@@ -44,7 +44,8 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
         static_cast<std::uint16_t>(reachable ? s.rank[head & kLinkMask] + 1 : 0);
     std::uint16_t& key_head = s.key_head[lz_key_hash(s.window + pos)];
     s.key_prev = key_head;
-    link_position(s.key_links, key_head, pos);
+    const bool key_reachable = key_head != 0 && pos - key_head <= kMaxDist;
+    s.key_links[pos & kLinkMask] = static_cast<std::uint16_t>(key_reachable ? key_head : 0);
     key_head = static_cast<std::uint16_t>(pos);
     return head;
 }
@@ -129,7 +130,7 @@ void lz_refill(DeflateState& s) {
             cpu::slide16(s.head, kHashSize);
             cpu::slide16(&s.links[0][0], kWindowSize * kLinkSteps);
             cpu::slide16(s.key_head, kKeyHashSize);
-            cpu::slide16(&s.key_links[0][0], kWindowSize * kLinkSteps);
+            cpu::slide16(s.key_links, kWindowSize);
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -147,12 +148,6 @@ void lz_refill(DeflateState& s) {
 }
 
 namespace {
-// The next position down pos's chain in links.
-GW_FORCE_INLINE std::uint32_t first_link(const std::uint16_t (*links)[kLinkSteps],
-                                         std::uint32_t pos) {
-    return static_cast<std::uint32_t>(cpu::load64(links[pos & kLinkMask])) & 0xFFFF;
-}
-
 // One search: the state of lz_match's walks over the chains.
 struct Search {
     const std::uint8_t* window;
@@ -250,8 +245,8 @@ void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
 }
 
 // Every candidate that can beat the best match shares the key with the scan,
-// so only the keyed chain needs visiting, four candidates per loaded word as
-// on the three-byte chain. Its candidates come in the same falling order; one
+// so only the keyed chain needs visiting. Its candidates come in the same
+// falling order; one
 // whose place on the three-byte chain is past the budget ends the search, as
 // the three-byte walk would have ended before it. Positions of other keys
 // that share the hash are passed over; where there are too many of them the
@@ -264,51 +259,20 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
         // Only other keys lie above it: a repeat of the key there would have
         // been the three-byte walk's first match of kKeyBytes - 1 bytes.
         while (node >= visited) {
-            node = first_link(s.key_links, node);
+            node = s.key_links[node & kLinkMask];
         }
     }
-    auto same = [&](std::uint32_t cand) { return same_key(window + cand, scan); };
-    auto place = [&](std::uint32_t cand) {
-        return (head_rank - s.rank[cand & kLinkMask]) & 0xFFFF;
-    };
     while (node > limit) {
-        const std::uint64_t word = cpu::load64(s.key_links[node & kLinkMask]);
-        const std::uint32_t n1 = static_cast<std::uint32_t>(word) & 0xFFFF;
-        const std::uint32_t n2 = static_cast<std::uint32_t>(word) >> 16;
-        const std::uint32_t n3 = static_cast<std::uint32_t>(word >> 32) & 0xFFFF;
-        const std::uint32_t n4 = static_cast<std::uint32_t>(word >> 48);
-        // Positions fall along the word: those out of reach come last.
-        const std::uint32_t r1 = static_cast<std::uint32_t>(n1 > limit);
-        const std::uint32_t r2 = static_cast<std::uint32_t>(n2 > limit);
-        const std::uint32_t r3 = static_cast<std::uint32_t>(n3 > limit);
-        const std::uint32_t e0 = same(node), e1 = same(n1) & r1, e2 = same(n2) & r2,
-                            e3 = same(n3) & r3;
-        if (((e0 & ends(node)) | (e1 & ends(n1)) | (e2 & ends(n2)) | (e3 & ends(n3))) == 0) {
-            strays += 1 + r1 + r2 + r3 - (e0 + e1 + e2 + e3);
-            if (strays > kStrayLimit) {
+        if (same_key(window + node, scan) == 0) {
+            if (++strays > kStrayLimit) {
                 return false;
             }
-            if (e3 != 0 && place(n3) >= chain_length) {
-                return true;
-            }
-            node = n4;
-            continue;
+        } else if (((head_rank - s.rank[node & kLinkMask]) & 0xFFFF) >= chain_length) {
+            return true;
+        } else if (ends(node) != 0 && measure(node)) {
+            return true;
         }
-        for (const std::uint32_t cand : {node, n1, n2, n3}) {
-            if (cand <= limit) {
-                return true;
-            }
-            if (same(cand) == 0) {
-                if (++strays > kStrayLimit) {
-                    return false;
-                }
-            } else if (place(cand) >= chain_length) {
-                return true;
-            } else if (ends(cand) != 0 && measure(cand)) {
-                return true;
-            }
-        }
-        node = n4;
+        node = s.key_links[node & kLinkMask];
     }
     return true;
 }
