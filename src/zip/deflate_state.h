@@ -25,7 +25,8 @@ constexpr std::uint32_t kHashShift = 5;
 constexpr std::uint32_t kWindowSlack = 16;
 constexpr int kLinkSteps = 4;
 constexpr std::uint32_t kLinkMask = kWindowSize - 1;
-constexpr std::uint32_t kKeyBytes = 8; // the keyed chain files positions by this many bytes
+constexpr int kKeyedChains = 2;
+constexpr std::uint32_t kKeyBytes[kKeyedChains] = {4, 8}; // what each keyed chain files by
 constexpr std::uint32_t kKeyHashBits = 15;
 constexpr std::uint32_t kKeyHashSize = 1u << kKeyHashBits;
 
@@ -79,7 +80,8 @@ struct DeflateEntryState {
     std::uint32_t good_match = 0;
     std::uint32_t nice_match = 0;
     std::uint32_t max_lazy = 0;
-    std::uint32_t key_prev = 0;   // key_head of the last inserted position, before it
+    // The keyed chains' heads of the last inserted position, before it.
+    std::uint32_t key_prev[deflate_limits::kKeyedChains] = {};
     std::int64_t block_start = 0; // negative once the block start slid out
     bool eofile = false;
     std::uint32_t window_size = 2 * deflate_limits::kWindowSize;
@@ -122,6 +124,13 @@ struct DeflateEntryState {
     std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
 };
 
+// One keyed chain: heads by the hash of a position's first bytes, and
+// links[p & kLinkMask], the next position down p's chain (0: none in reach).
+struct KeyedChain {
+    alignas(16) std::uint16_t head[deflate_limits::kKeyHashSize];
+    alignas(16) std::uint16_t links[deflate_limits::kWindowSize];
+};
+
 struct DeflateState : DeflateEntryState {
     // ---- fixed tables, built by the first entry ----
     CtNode static_ltree[deflate_limits::kLCodes + 2];
@@ -151,16 +160,14 @@ struct DeflateState : DeflateEntryState {
     alignas(16) std::uint16_t head[deflate_limits::kHashSize];
     alignas(16) std::uint16_t links[deflate_limits::kWindowSize][deflate_limits::kLinkSteps];
     alignas(16) std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
-    // Chains of positions whose first kKeyBytes bytes hash alike: a search
-    // that already holds a match of kKeyBytes - 1 bytes follows these, which
-    // pass over the far more numerous shorter repeats. key_links[p &
-    // kLinkMask] is the next position down p's keyed chain (0: none in
-    // reach). rank[p & kLinkMask] counts p's place on its three-byte chain
-    // (one more than the position below it), so that the search can tell how
-    // many three-byte candidates lie between two positions and keep the
+    // Chains of positions whose first kKeyBytes[k] bytes hash alike: a
+    // search that already holds a match of kKeyBytes[k] - 1 bytes follows
+    // keyed[k], which passes over the far more numerous shorter repeats.
+    // rank[p & kLinkMask] counts p's place on its three-byte chain (one more
+    // than the position below it), so that the search can tell how many
+    // three-byte candidates lie between two positions and keep the
     // three-byte walk's budget exactly.
-    alignas(16) std::uint16_t key_head[deflate_limits::kKeyHashSize];
-    alignas(16) std::uint16_t key_links[deflate_limits::kWindowSize];
+    KeyedChain keyed[deflate_limits::kKeyedChains];
     alignas(16) std::uint16_t rank[deflate_limits::kWindowSize];
 };
 

@@ -15,10 +15,23 @@ inline void update_hash(std::uint32_t& h, std::uint8_t c) {
     h = ((h << kHashShift) ^ c) & kHashMask;
 }
 
-// 1 when the keys at a and b are equal, else 0.
+// 1 when the keys of chain K at a and b are equal, else 0.
+template <int K>
 GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t* b) {
-    return static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b)) &
-           static_cast<std::uint32_t>(cpu::load32(a + 4) == cpu::load32(b + 4));
+    std::uint32_t same = static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b));
+    if constexpr (kKeyBytes[K] == 8) {
+        same &= static_cast<std::uint32_t>(cpu::load32(a + 4) == cpu::load32(b + 4));
+    }
+    return same;
+}
+
+template <int K> GW_FORCE_INLINE void insert_keyed(DeflateState& s, std::uint32_t pos) {
+    KeyedChain& chain = s.keyed[K];
+    std::uint16_t& head = chain.head[lz_key_hash<K>(s.window + pos)];
+    s.key_prev[K] = head;
+    const bool reachable = head != 0 && pos - head <= kMaxDist;
+    chain.links[pos & kLinkMask] = static_cast<std::uint16_t>(reachable ? head : 0);
+    head = static_cast<std::uint16_t>(pos);
 }
 
 // Puts pos at the head of a chain whose head was head. A chain ends where it
@@ -33,8 +46,8 @@ GW_FORCE_INLINE bool link_position(std::uint16_t (*links)[kLinkSteps], std::uint
 }
 
 // Inserts the string at pos into its hash chains and returns the previous
-// head of its three-byte chain (0 for none); key_prev gets the previous head
-// of its keyed chain.
+// head of its three-byte chain (0 for none); key_prev gets the previous
+// heads of its keyed chains.
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
@@ -42,17 +55,16 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     s.rank[pos & kLinkMask] =
         static_cast<std::uint16_t>(reachable ? s.rank[head & kLinkMask] + 1 : 0);
-    std::uint16_t& key_head = s.key_head[lz_key_hash(s.window + pos)];
-    s.key_prev = key_head;
-    const bool key_reachable = key_head != 0 && pos - key_head <= kMaxDist;
-    s.key_links[pos & kLinkMask] = static_cast<std::uint16_t>(key_reachable ? key_head : 0);
-    key_head = static_cast<std::uint16_t>(pos);
+    insert_keyed<0>(s, pos);
+    insert_keyed<1>(s, pos);
     return head;
 }
 
 void clear_heads(DeflateState& s) {
     std::memset(s.head, 0, sizeof s.head);
-    std::memset(s.key_head, 0, sizeof s.key_head);
+    for (KeyedChain& chain : s.keyed) {
+        std::memset(chain.head, 0, sizeof chain.head);
+    }
 }
 
 bool is_end_of_input(std::uint32_t count) {
@@ -129,8 +141,10 @@ void lz_refill(DeflateState& s) {
             s.block_start -= kWindowSize;
             cpu::slide16(s.head, kHashSize);
             cpu::slide16(&s.links[0][0], kWindowSize * kLinkSteps);
-            cpu::slide16(s.key_head, kKeyHashSize);
-            cpu::slide16(s.key_links, kWindowSize);
+            for (KeyedChain& chain : s.keyed) {
+                cpu::slide16(chain.head, kKeyHashSize);
+                cpu::slide16(chain.links, kWindowSize);
+            }
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -205,11 +219,12 @@ struct Search {
     // budget of chain_length candidates.
     void walk_chain(const DeflateState& s, std::uint32_t candidate, std::uint32_t chain_length);
 
-    // The keyed chain from node, for a search whose best match is at least
-    // kKeyBytes - 1 bytes long. visited is the last candidate of the
+    // Keyed chain K from node, for a search whose best match is at least
+    // kKeyBytes[K] - 1 bytes long. visited is the last candidate of the
     // three-byte chain visited so far (0: none), head_rank the rank of that
     // chain's first candidate. Returns false when the search is to be made
     // again along the three-byte chain.
+    template <int K>
     bool walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
                     std::uint32_t head_rank, std::uint32_t chain_length);
 };
@@ -251,19 +266,20 @@ void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
 // the three-byte walk would have ended before it. Positions of other keys
 // that share the hash are passed over; where there are too many of them the
 // search is made again (false), which bounds the work of any input.
+template <int K>
 bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
                         std::uint32_t head_rank, std::uint32_t chain_length) {
     constexpr std::uint32_t kStrayLimit = 64;
     std::uint32_t strays = 0;
     if (visited != 0) {
         // Only other keys lie above it: a repeat of the key there would have
-        // been the three-byte walk's first match of kKeyBytes - 1 bytes.
+        // been the earlier walk's first match of kKeyBytes[K] - 1 bytes.
         while (node >= visited) {
-            node = s.key_links[node & kLinkMask];
+            node = s.keyed[K].links[node & kLinkMask];
         }
     }
     while (node > limit) {
-        if (same_key(window + node, scan) == 0) {
+        if (same_key<K>(window + node, scan) == 0) {
             if (++strays > kStrayLimit) {
                 return false;
             }
@@ -272,7 +288,7 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
         } else if (ends(node) != 0 && measure(node)) {
             return true;
         }
-        node = s.key_links[node & kLinkMask];
+        node = s.keyed[K].links[node & kLinkMask];
     }
     return true;
 }
@@ -299,23 +315,35 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     search.scan_end = cpu::load16(search.scan + search.best_len - 1);
     search.end_base = s.window + search.best_len - 1;
 
-    // The keyed chain holds the position searched from when it was inserted
+    // The keyed chains hold the position searched from when it was inserted
     // just now (not so for the last two positions of the input). A search
-    // walks the three-byte chain up to a match of kKeyBytes - 1 bytes, then
-    // the keyed chain.
+    // climbs from chain to chain as its best match grows: the three-byte
+    // chain up to a match of three bytes, keyed chain 0 up to one of seven,
+    // then keyed chain 1.
     if (s.lookahead >= kMinMatch) {
         const Search start = search;
+        const std::uint32_t head_rank = s.rank[candidate & kLinkMask];
         std::uint32_t visited = 0;
-        bool keyed = true;
-        if (search.best_len < kKeyBytes - 1) {
-            search.stop_len = std::min(search.nice_match, kKeyBytes - 1);
+        bool climb = true;
+        bool whole = true;
+        if (search.best_len < kKeyBytes[0] - 1) {
+            search.stop_len = std::min(search.nice_match, kKeyBytes[0] - 1);
             search.walk_chain(s, candidate, chain_length);
-            keyed = search.best_len >= kKeyBytes - 1 && search.best_len < search.nice_match;
+            climb = search.best_len >= kKeyBytes[0] - 1 && search.best_len < search.nice_match;
             visited = search.match_start;
-            search.stop_len = search.nice_match;
         }
-        if (keyed && !search.walk_keyed(s, s.key_prev, visited, s.rank[candidate & kLinkMask],
-                                        chain_length)) {
+        if (climb && search.best_len < kKeyBytes[1] - 1) {
+            search.stop_len = std::min(search.nice_match, kKeyBytes[1] - 1);
+            whole = search.walk_keyed<0>(s, s.key_prev[0], visited, head_rank, chain_length);
+            climb =
+                whole && search.best_len >= kKeyBytes[1] - 1 && search.best_len < search.nice_match;
+            visited = search.match_start;
+        }
+        search.stop_len = search.nice_match;
+        if (climb) {
+            whole = search.walk_keyed<1>(s, s.key_prev[1], visited, head_rank, chain_length);
+        }
+        if (!whole) {
             search = start;
             search.walk_chain(s, candidate, chain_length);
         }
@@ -461,7 +489,8 @@ void lz_finish(DeflateState& s) {
         for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
             update_hash(h, s.window[pos + 2]);
             s.head[h] = 0;
-            s.key_head[lz_key_hash(s.window + pos)] = 0;
+            s.keyed[0].head[lz_key_hash<0>(s.window + pos)] = 0;
+            s.keyed[1].head[lz_key_hash<1>(s.window + pos)] = 0;
         }
     }
     s.heads_clear = true;
