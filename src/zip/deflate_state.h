@@ -23,7 +23,6 @@ constexpr std::uint32_t kHashShift = 5;
 // bytes past position + 258; the window carries this many spare bytes so that no
 // load leaves the allocation.
 constexpr std::uint32_t kWindowSlack = 16;
-constexpr int kLinkSteps = 4;
 constexpr std::uint32_t kLinkMask = kWindowSize - 1;
 constexpr int kKeyedChains = 2;
 constexpr std::uint32_t kKeyBytes[kKeyedChains] = {4, 8}; // what each keyed chain files by
@@ -149,16 +148,13 @@ struct DeflateState : DeflateEntryState {
     std::uint16_t d_buf[deflate_limits::kDistBufSize];
 
     // ---- match finder tables ----
-    // Positions fit in 16 bits (the window is 64 KiB); 0 means "none". The
-    // chain links of position p are in links[p & kLinkMask]: a position
-    // shares its slot only with one 32 KiB older, which is out of reach by
-    // the time the slot is written again. Lane k of a slot is the position
-    // k + 1 steps down p's chain; a slot is read and written as one
-    // eight-byte word (native order, lane 0 in its low bits), so that a
-    // search loads one word per kLinkSteps candidates and an insertion makes
-    // its word from its head's with one shift.
+    // Positions fit in 16 bits (the window is 64 KiB); 0 means "none".
+    // links[p & kLinkMask] is the next position down p's chain, 0 where that
+    // one is out of reach of every later search; a position shares its slot
+    // only with one 32 KiB older, which is out of reach by the time the slot
+    // is written again.
     alignas(16) std::uint16_t head[deflate_limits::kHashSize];
-    alignas(16) std::uint16_t links[deflate_limits::kWindowSize][deflate_limits::kLinkSteps];
+    alignas(16) std::uint16_t links[deflate_limits::kWindowSize];
     alignas(16) std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
     // Chains of positions whose first kKeyBytes[k] bytes hash alike: a
     // search that already holds a match of kKeyBytes[k] - 1 bytes follows

@@ -34,24 +34,16 @@ template <int K> GW_FORCE_INLINE void insert_keyed(DeflateState& s, std::uint32_
     head = static_cast<std::uint16_t>(pos);
 }
 
-// Puts pos at the head of a chain whose head was head. A chain ends where it
-// leaves the reach of every later search: past such a head the links stay 0,
-// so the positions in a word always fall. Returns whether head is in reach.
-GW_FORCE_INLINE bool link_position(std::uint16_t (*links)[kLinkSteps], std::uint32_t head,
-                                   std::uint32_t pos) {
-    const std::uint64_t below = cpu::load64(links[head & kLinkMask]) << 16 | head;
-    const bool reachable = head != 0 && pos - head <= kMaxDist;
-    cpu::store64(links[pos & kLinkMask], reachable ? below : head);
-    return reachable;
-}
-
 // Inserts the string at pos into its hash chains and returns the previous
 // head of its three-byte chain (0 for none); key_prev gets the previous
 // heads of its keyed chains.
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
-    const bool reachable = link_position(s.links, head, pos);
+    // A chain ends where it leaves the reach of every later search, so the
+    // positions along it always fall.
+    const bool reachable = head != 0 && pos - head <= kMaxDist;
+    s.links[pos & kLinkMask] = static_cast<std::uint16_t>(reachable ? head : 0);
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     s.rank[pos & kLinkMask] =
         static_cast<std::uint16_t>(reachable ? s.rank[head & kLinkMask] + 1 : 0);
@@ -140,7 +132,7 @@ void lz_refill(DeflateState& s) {
             s.strstart -= kWindowSize;
             s.block_start -= kWindowSize;
             cpu::slide16(s.head, kHashSize);
-            cpu::slide16(&s.links[0][0], kWindowSize * kLinkSteps);
+            cpu::slide16(s.links, kWindowSize);
             for (KeyedChain& chain : s.keyed) {
                 cpu::slide16(chain.head, kKeyHashSize);
                 cpu::slide16(chain.links, kWindowSize);
@@ -177,7 +169,6 @@ struct Search {
 
     // The test every better match passes: the two bytes that would end it,
     // and the first two (an equal hash makes the third byte equal).
-    // (1 when it passes, so that a group's results combine without branches.)
     GW_FORCE_INLINE std::uint32_t may_beat(std::uint32_t cand) const {
         return ends(cand) & static_cast<std::uint32_t>(cpu::load16(window + cand) == scan_start);
     }
@@ -229,33 +220,13 @@ struct Search {
                     std::uint32_t head_rank, std::uint32_t chain_length);
 };
 
-// Candidates in chain order, four per loaded word of links; the budget and
-// the distance limit apply to each candidate as in a one-step walk.
-// Positions fall along a word, so when its last link is in reach and the
-// budget outlasts the group, all four candidates are visited; if none passes
-// the test, the group is skipped at once.
 void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
                         std::uint32_t chain_length) {
-    static_assert(kLinkSteps == 4, "the walk below takes four steps per load");
-    for (;;) {
-        const std::uint64_t word = cpu::load64(s.links[candidate & kLinkMask]);
-        const std::uint32_t c1 = static_cast<std::uint32_t>(word) & 0xFFFF;
-        const std::uint32_t c2 = static_cast<std::uint32_t>(word) >> 16;
-        const std::uint32_t c3 = static_cast<std::uint32_t>(word >> 32) & 0xFFFF;
-        const std::uint32_t c4 = static_cast<std::uint32_t>(word >> 48);
-        if (c4 > limit && chain_length > kLinkSteps) {
-            if ((may_beat(candidate) | may_beat(c1) | may_beat(c2) | may_beat(c3)) == 0) {
-                chain_length -= kLinkSteps;
-                candidate = c4;
-                continue;
-            }
-        }
-        if (visit(candidate) || c1 <= limit || --chain_length == 0 || visit(c1) || c2 <= limit ||
-            --chain_length == 0 || visit(c2) || c3 <= limit || --chain_length == 0 || visit(c3) ||
-            c4 <= limit || --chain_length == 0) {
+    while (!visit(candidate)) {
+        candidate = s.links[candidate & kLinkMask];
+        if (candidate <= limit || --chain_length == 0) {
             return;
         }
-        candidate = c4;
     }
 }
 
