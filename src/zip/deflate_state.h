@@ -23,8 +23,11 @@ constexpr std::uint32_t kHashShift = 5;
 // bytes past position + 258; the window carries this many spare bytes so that no
 // load leaves the allocation.
 constexpr std::uint32_t kWindowSlack = 16;
-constexpr int kLinkSteps = 4;
 constexpr std::uint32_t kLinkMask = kWindowSize - 1;
+constexpr int kKeyedChains = 2;
+constexpr std::uint32_t kKeyBytes[kKeyedChains] = {4, 8}; // what each keyed chain files by
+constexpr std::uint32_t kKeyHashBits = 15;
+constexpr std::uint32_t kKeyHashSize = 1u << kKeyHashBits;
 
 constexpr int kLengthCodes = 29;
 constexpr int kLiterals = 256;
@@ -76,6 +79,8 @@ struct DeflateEntryState {
     std::uint32_t good_match = 0;
     std::uint32_t nice_match = 0;
     std::uint32_t max_lazy = 0;
+    // The keyed chains' heads of the last inserted position, before it.
+    std::uint32_t key_prev[deflate_limits::kKeyedChains] = {};
     std::int64_t block_start = 0; // negative once the block start slid out
     bool eofile = false;
     std::uint32_t window_size = 2 * deflate_limits::kWindowSize;
@@ -118,6 +123,13 @@ struct DeflateEntryState {
     std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
 };
 
+// One keyed chain: heads by the hash of a position's first bytes, and
+// links[p & kLinkMask], the next position down p's chain (0: none in reach).
+struct KeyedChain {
+    alignas(16) std::uint16_t head[deflate_limits::kKeyHashSize];
+    alignas(16) std::uint16_t links[deflate_limits::kWindowSize];
+};
+
 struct DeflateState : DeflateEntryState {
     // ---- fixed tables, built by the first entry ----
     CtNode static_ltree[deflate_limits::kLCodes + 2];
@@ -136,17 +148,23 @@ struct DeflateState : DeflateEntryState {
     std::uint16_t d_buf[deflate_limits::kDistBufSize];
 
     // ---- match finder tables ----
-    // Positions fit in 16 bits (the window is 64 KiB); 0 means "none". The
-    // chain links of position p are in links[p & kLinkMask]: a position
-    // shares its slot only with one 32 KiB older, which is out of reach by
-    // the time the slot is written again. Lane k of a slot is the position
-    // k + 1 steps down p's chain; a slot is read and written as one
-    // eight-byte word (native order, lane 0 in its low bits), so that a
-    // search loads one word per kLinkSteps candidates and an insertion makes
-    // its word from its head's with one shift.
+    // Positions fit in 16 bits (the window is 64 KiB); 0 means "none".
+    // links[p & kLinkMask] is the next position down p's chain, 0 where that
+    // one is out of reach of every later search; a position shares its slot
+    // only with one 32 KiB older, which is out of reach by the time the slot
+    // is written again.
     alignas(16) std::uint16_t head[deflate_limits::kHashSize];
-    alignas(16) std::uint16_t links[deflate_limits::kWindowSize][deflate_limits::kLinkSteps];
+    alignas(16) std::uint16_t links[deflate_limits::kWindowSize];
     alignas(16) std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
+    // Chains of positions whose first kKeyBytes[k] bytes hash alike: a
+    // search that already holds a match of kKeyBytes[k] - 1 bytes follows
+    // keyed[k], which passes over the far more numerous shorter repeats.
+    // rank[p & kLinkMask] counts p's place on its three-byte chain (one more
+    // than the position below it), so that the search can tell how many
+    // three-byte candidates lie between two positions and keep the
+    // three-byte walk's budget exactly.
+    KeyedChain keyed[deflate_limits::kKeyedChains];
+    alignas(16) std::uint16_t rank[deflate_limits::kWindowSize];
 };
 
 /* The internal check: when condition is false, stores message as the state's

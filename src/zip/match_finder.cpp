@@ -5,6 +5,7 @@
 
 #include "zip/cpu_ops.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace deflate_limits;
@@ -14,18 +15,48 @@ inline void update_hash(std::uint32_t& h, std::uint8_t c) {
     h = ((h << kHashShift) ^ c) & kHashMask;
 }
 
-// Inserts the string at pos into its hash chain and returns the previous head
-// of the chain (0 for none).
+// 1 when the keys of chain K at a and b are equal, else 0.
+template <int K>
+GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t* b) {
+    std::uint32_t same = static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b));
+    if constexpr (kKeyBytes[K] == 8) {
+        same &= static_cast<std::uint32_t>(cpu::load32(a + 4) == cpu::load32(b + 4));
+    }
+    return same;
+}
+
+template <int K> GW_FORCE_INLINE void insert_keyed(DeflateState& s, std::uint32_t pos) {
+    KeyedChain& chain = s.keyed[K];
+    std::uint16_t& head = chain.head[lz_key_hash<K>(s.window + pos)];
+    s.key_prev[K] = head;
+    const bool reachable = head != 0 && pos - head <= kMaxDist;
+    chain.links[pos & kLinkMask] = static_cast<std::uint16_t>(reachable ? head : 0);
+    head = static_cast<std::uint16_t>(pos);
+}
+
+// Inserts the string at pos into its hash chains and returns the previous
+// head of its three-byte chain (0 for none); key_prev gets the previous
+// heads of its keyed chains.
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
-    // A chain ends where it leaves the reach of every later search: past
-    // such a head the links stay 0, so the positions in a word always fall.
-    const std::uint64_t below = cpu::load64(s.links[head & kLinkMask]) << 16 | head;
+    // A chain ends where it leaves the reach of every later search, so the
+    // positions along it always fall.
     const bool reachable = head != 0 && pos - head <= kMaxDist;
-    cpu::store64(s.links[pos & kLinkMask], reachable ? below : head);
+    s.links[pos & kLinkMask] = static_cast<std::uint16_t>(reachable ? head : 0);
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
+    s.rank[pos & kLinkMask] =
+        static_cast<std::uint16_t>(reachable ? s.rank[head & kLinkMask] + 1 : 0);
+    insert_keyed<0>(s, pos);
+    insert_keyed<1>(s, pos);
     return head;
+}
+
+void clear_heads(DeflateState& s) {
+    std::memset(s.head, 0, sizeof s.head);
+    for (KeyedChain& chain : s.keyed) {
+        std::memset(chain.head, 0, sizeof chain.head);
+    }
 }
 
 bool is_end_of_input(std::uint32_t count) {
@@ -55,7 +86,7 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.read_context = read_context;
     s.window_size = 2 * kWindowSize;
     if (!s.heads_clear) {
-        std::memset(s.head, 0, sizeof s.head);
+        clear_heads(s);
     }
     s.heads_clear = false;
     std::memset(s.window + s.window_size, 0, kWindowSlack);
@@ -101,7 +132,11 @@ void lz_refill(DeflateState& s) {
             s.strstart -= kWindowSize;
             s.block_start -= kWindowSize;
             cpu::slide16(s.head, kHashSize);
-            cpu::slide16(&s.links[0][0], kWindowSize * kLinkSteps);
+            cpu::slide16(s.links, kWindowSize);
+            for (KeyedChain& chain : s.keyed) {
+                cpu::slide16(chain.head, kKeyHashSize);
+                cpu::slide16(chain.links, kWindowSize);
+            }
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -118,40 +153,33 @@ void lz_refill(DeflateState& s) {
     } while (s.lookahead < kMinLookahead && !s.eofile);
 }
 
-std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
-    std::uint32_t chain_length = s.max_chain;
-    const std::uint32_t strstart = s.strstart;
-    const std::uint8_t* const window = s.window;
-    const std::uint8_t* const scan = window + strstart;
-    std::uint32_t best_len = s.prev_length;
-    const std::uint32_t nice_match = s.nice_match;
-    const std::uint32_t limit = strstart > kMaxDist ? strstart - kMaxDist : 0;
-    std::uint32_t match_start = s.match_start;
-
-    if (s.prev_length >= s.good_match) {
-        chain_length >>= 2;
-    }
-    deflate_check(s, strstart <= s.window_size - kMinLookahead, "insufficient lookahead");
-    deflate_check(s, candidate < strstart, "no future");
-
-    const std::uint16_t scan_start = cpu::load16(scan);
-    std::uint16_t scan_end = cpu::load16(scan + best_len - 1);
-    const std::uint8_t* end_base = window + best_len - 1;
+namespace {
+// One search: the state of lz_match's walks over the chains.
+struct Search {
+    const std::uint8_t* window;
+    const std::uint8_t* scan;
+    std::uint32_t limit;
+    std::uint32_t nice_match;
+    std::uint32_t stop_len; // a walk ends at a match this long (at most nice_match)
+    std::uint32_t best_len;
+    std::uint32_t match_start;
+    std::uint16_t scan_start;
+    std::uint16_t scan_end;
+    const std::uint8_t* end_base;
 
     // The test every better match passes: the two bytes that would end it,
     // and the first two (an equal hash makes the third byte equal).
-    // (1 when it passes, so that a group's results combine without branches.)
-    auto may_beat = [&](std::uint32_t cand) -> std::uint32_t {
-        return static_cast<std::uint32_t>(cpu::load16(end_base + cand) == scan_end) &
-               static_cast<std::uint32_t>(cpu::load16(window + cand) == scan_start);
-    };
+    GW_FORCE_INLINE std::uint32_t may_beat(std::uint32_t cand) const {
+        return ends(cand) & static_cast<std::uint32_t>(cpu::load16(window + cand) == scan_start);
+    }
 
-    // Tries one candidate; returns true when the search is to stop (a match
-    // of nice length).
-    auto visit = [&](std::uint32_t cand) {
-        if (may_beat(cand) == 0) {
-            return false;
-        }
+    GW_FORCE_INLINE std::uint32_t ends(std::uint32_t cand) const {
+        return static_cast<std::uint32_t>(cpu::load16(end_base + cand) == scan_end);
+    }
+
+    // Measures a candidate that passed the test; returns true when the walk
+    // is to stop (a match of stop_len).
+    GW_FORCE_INLINE bool measure(std::uint32_t cand) {
         const std::uint8_t* const match = window + cand;
         std::uint32_t len = kMinMatch;
         for (;;) {
@@ -167,70 +195,135 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
         if (len > best_len) {
             match_start = cand;
             best_len = len;
-            if (len >= nice_match) {
+            if (len >= stop_len) {
                 return true;
             }
             scan_end = cpu::load16(scan + best_len - 1);
             end_base = window + best_len - 1;
         }
         return false;
-    };
+    }
 
-    // Candidates in chain order, four per loaded word of links; the budget
-    // and the distance limit apply to each candidate as in a one-step walk.
-    // Positions fall along a word, so when its last link is in reach and the
-    // budget outlasts the group, all four candidates are visited; if none
-    // passes the test, the group is skipped at once.
-    static_assert(kLinkSteps == 4, "the walk below takes four steps per load");
-    for (;;) {
-        const std::uint64_t word = cpu::load64(s.links[candidate & kLinkMask]);
-        const std::uint32_t c1 = static_cast<std::uint32_t>(word) & 0xFFFF;
-        const std::uint32_t c2 = static_cast<std::uint32_t>(word) >> 16;
-        const std::uint32_t c3 = static_cast<std::uint32_t>(word >> 32) & 0xFFFF;
-        const std::uint32_t c4 = static_cast<std::uint32_t>(word >> 48);
-        if (c4 > limit && chain_length > kLinkSteps) {
-            if ((may_beat(candidate) | may_beat(c1) | may_beat(c2) | may_beat(c3)) == 0) {
-                chain_length -= kLinkSteps;
-                candidate = c4;
-                continue;
-            }
-        }
-        if (visit(candidate)) {
-            break;
-        }
-        if (c1 <= limit || --chain_length == 0) {
-            candidate = c1;
-            break;
-        }
-        if (visit(c1)) {
-            candidate = c1;
-            break;
-        }
-        if (c2 <= limit || --chain_length == 0) {
-            candidate = c2;
-            break;
-        }
-        if (visit(c2)) {
-            candidate = c2;
-            break;
-        }
-        if (c3 <= limit || --chain_length == 0) {
-            candidate = c3;
-            break;
-        }
-        if (visit(c3)) {
-            candidate = c3;
-            break;
-        }
-        candidate = c4;
+    GW_FORCE_INLINE bool visit(std::uint32_t cand) { return may_beat(cand) != 0 && measure(cand); }
+
+    // The three-byte chain from candidate, which is visited first, with a
+    // budget of chain_length candidates.
+    void walk_chain(const DeflateState& s, std::uint32_t candidate, std::uint32_t chain_length);
+
+    // Keyed chain K from node, for a search whose best match is at least
+    // kKeyBytes[K] - 1 bytes long. visited is the last candidate of the
+    // three-byte chain visited so far (0: none), head_rank the rank of that
+    // chain's first candidate. Returns false when the search is to be made
+    // again along the three-byte chain.
+    template <int K>
+    bool walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
+                    std::uint32_t head_rank, std::uint32_t chain_length);
+};
+
+void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
+                        std::uint32_t chain_length) {
+    while (!visit(candidate)) {
+        candidate = s.links[candidate & kLinkMask];
         if (candidate <= limit || --chain_length == 0) {
-            break;
+            return;
         }
     }
+}
+
+// Every candidate that can beat the best match shares the key with the scan,
+// so only the keyed chain needs visiting. Its candidates come in the same
+// falling order; one
+// whose place on the three-byte chain is past the budget ends the search, as
+// the three-byte walk would have ended before it. Positions of other keys
+// that share the hash are passed over; where there are too many of them the
+// search is made again (false), which bounds the work of any input.
+template <int K>
+bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
+                        std::uint32_t head_rank, std::uint32_t chain_length) {
+    constexpr std::uint32_t kStrayLimit = 64;
+    std::uint32_t strays = 0;
+    if (visited != 0) {
+        // Only other keys lie above it: a repeat of the key there would have
+        // been the earlier walk's first match of kKeyBytes[K] - 1 bytes.
+        while (node >= visited) {
+            node = s.keyed[K].links[node & kLinkMask];
+        }
+    }
+    while (node > limit) {
+        if (same_key<K>(window + node, scan) == 0) {
+            if (++strays > kStrayLimit) {
+                return false;
+            }
+        } else if (((head_rank - s.rank[node & kLinkMask]) & 0xFFFF) >= chain_length) {
+            return true;
+        } else if (ends(node) != 0 && measure(node)) {
+            return true;
+        }
+        node = s.keyed[K].links[node & kLinkMask];
+    }
+    return true;
+}
+} // namespace
+
+std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
+    std::uint32_t chain_length = s.max_chain;
+    const std::uint32_t strstart = s.strstart;
+    if (s.prev_length >= s.good_match) {
+        chain_length >>= 2;
+    }
+    deflate_check(s, strstart <= s.window_size - kMinLookahead, "insufficient lookahead");
     deflate_check(s, candidate < strstart, "no future");
-    deflate_check(s, strstart + best_len <= s.window_size - 1, "wild scan");
-    s.match_start = match_start;
-    return best_len;
+
+    Search search;
+    search.window = s.window;
+    search.scan = s.window + strstart;
+    search.limit = strstart > kMaxDist ? strstart - kMaxDist : 0;
+    search.nice_match = s.nice_match;
+    search.stop_len = s.nice_match;
+    search.best_len = s.prev_length;
+    search.match_start = s.match_start;
+    search.scan_start = cpu::load16(search.scan);
+    search.scan_end = cpu::load16(search.scan + search.best_len - 1);
+    search.end_base = s.window + search.best_len - 1;
+
+    // The keyed chains hold the position searched from when it was inserted
+    // just now (not so for the last two positions of the input). A search
+    // climbs from chain to chain as its best match grows: the three-byte
+    // chain up to a match of three bytes, keyed chain 0 up to one of seven,
+    // then keyed chain 1.
+    if (s.lookahead >= kMinMatch) {
+        const Search start = search;
+        const std::uint32_t head_rank = s.rank[candidate & kLinkMask];
+        std::uint32_t visited = 0;
+        bool climb = true;
+        bool whole = true;
+        if (search.best_len < kKeyBytes[0] - 1) {
+            search.stop_len = std::min(search.nice_match, kKeyBytes[0] - 1);
+            search.walk_chain(s, candidate, chain_length);
+            climb = search.best_len >= kKeyBytes[0] - 1 && search.best_len < search.nice_match;
+            visited = search.match_start;
+        }
+        if (climb && search.best_len < kKeyBytes[1] - 1) {
+            search.stop_len = std::min(search.nice_match, kKeyBytes[1] - 1);
+            whole = search.walk_keyed<0>(s, s.key_prev[0], visited, head_rank, chain_length);
+            climb =
+                whole && search.best_len >= kKeyBytes[1] - 1 && search.best_len < search.nice_match;
+            visited = search.match_start;
+        }
+        search.stop_len = search.nice_match;
+        if (climb) {
+            whole = search.walk_keyed<1>(s, s.key_prev[1], visited, head_rank, chain_length);
+        }
+        if (!whole) {
+            search = start;
+            search.walk_chain(s, candidate, chain_length);
+        }
+    } else {
+        search.walk_chain(s, candidate, chain_length);
+    }
+    deflate_check(s, strstart + search.best_len <= s.window_size - 1, "wild scan");
+    s.match_start = search.match_start;
+    return search.best_len;
 }
 
 std::uint32_t lz_run(DeflateState& s) {
@@ -357,14 +450,18 @@ void lz_finish(DeflateState& s) {
     constexpr std::uint32_t kRehashLimit = kHashSize / 4;
     const std::uint32_t end = s.strstart + s.lookahead;
     if (s.window_slid || end > kRehashLimit) {
-        std::memset(s.head, 0, sizeof s.head);
+        clear_heads(s);
     } else if (end >= kMinMatch) {
+        // The bytes past the input are zeros, as they were when the last
+        // positions were inserted.
         std::uint32_t h = 0;
         update_hash(h, s.window[0]);
         update_hash(h, s.window[1]);
         for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
             update_hash(h, s.window[pos + 2]);
             s.head[h] = 0;
+            s.keyed[0].head[lz_key_hash<0>(s.window + pos)] = 0;
+            s.keyed[1].head[lz_key_hash<1>(s.window + pos)] = 0;
         }
     }
     s.heads_clear = true;

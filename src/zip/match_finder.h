@@ -2,6 +2,7 @@
 // input into literals and matches for the block coder.
 #pragma once
 
+#include "zip/cpu_ops.h"
 #include "zip/deflate_state.h"
 
 /* Prepares the entry: checks 1 <= level <= 8 ("bad pack level"; other levels
@@ -21,6 +22,19 @@ void lz_refill(DeflateState& s);
    position. Returns the best length found (at least the previous match
    length, at most 258) and sets match_start when it finds a longer one. */
 std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate);
+
+/* Keyed chain K's hash of the kKeyBytes[K] bytes at p, below kKeyHashSize.
+   The output never depends on it, only the speed: every candidate's bytes
+   are compared. */
+template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p) {
+    constexpr std::uint32_t kShift = 32 - deflate_limits::kKeyHashBits;
+    if constexpr (deflate_limits::kKeyBytes[K] == 4) {
+        return (cpu::load32(p) * 0x9E3779B1u) >> kShift;
+    } else {
+        static_assert(deflate_limits::kKeyBytes[K] == 8, "keys of four or eight bytes");
+        return ((cpu::load32(p) * 0x9E3779B1u) ^ (cpu::load32(p + 4) * 0x85EBCA77u)) >> kShift;
+    }
+}
 
 /* Compresses the whole input with lazy evaluation (levels 4 and above; levels
    3 and below run lz_run_fast) and returns the compressed size in bytes as the

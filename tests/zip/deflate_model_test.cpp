@@ -8,6 +8,7 @@
 #include "deflate_trace.h"
 #include "zip/block_coder.h"
 #include "zip/huffman_tree.h"
+#include "zip/match_finder.h"
 
 #include <gtest/gtest.h>
 
@@ -650,6 +651,25 @@ Bytes SparseLongMatches(std::size_t size) {
     out.resize(size);
     return out;
 }
+
+// early, then 300 different strings whose key for keyed chain K hashes like
+// the key at the start of late, then late.
+template <int K> Bytes AmidCollisions(const char* early, const char* late) {
+    const Bytes tail = FromText(late);
+    const std::uint32_t target = lz_key_hash<K>(tail.data());
+    Bytes input = FromText(early);
+    Bytes probe = RandomBytes(deflate_limits::kKeyBytes[K], 44);
+    for (std::uint32_t found = 0, n = 0; found < 300; ++n) {
+        std::memcpy(probe.data(), &n, sizeof n);
+        if (lz_key_hash<K>(probe.data()) == target &&
+            !std::equal(probe.begin(), probe.end(), tail.begin())) {
+            input.insert(input.end(), probe.begin(), probe.end());
+            ++found;
+        }
+    }
+    input.insert(input.end(), tail.begin(), tail.end());
+    return input;
+}
 } // namespace
 
 TEST(DeflateModel, SmallInputsAtEveryLevel) {
@@ -694,6 +714,29 @@ TEST(DeflateModel, LongChainsSpendTheWholeBudget) {
     }
     for (int level : {1, 4, 6, 8}) {
         ExpectModel(input, level);
+    }
+}
+
+TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
+    // Two letters: every eight-byte string recurs often within the window,
+    // so searches holding a long match still end on the budget.
+    Bytes two = RandomBytes(150000, 43);
+    for (auto& b : two) {
+        b = static_cast<std::uint8_t>('a' + b % 2);
+    }
+    for (int level : {4, 6, 8}) {
+        ExpectModel(two, level);
+    }
+    // A search passes over hundreds of other keys that hash like its own,
+    // or gives up and walks the three-byte chain, and finds the longest
+    // match beyond them.
+    for (const Bytes& input :
+         {AmidCollisions<0>("# Velmaris run 0002; stop. ", "Velm!\nVelmaris run 0002; stop. "),
+          AmidCollisions<1>("# Velmaris run 0002; stop. ",
+                            "Velmaris run 0001;\nVelmaris run 0002; stop. ")}) {
+        for (int level : {2, 8}) {
+            ExpectModel(input, level);
+        }
     }
 }
 
