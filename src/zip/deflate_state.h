@@ -79,8 +79,6 @@ struct DeflateEntryState {
     std::uint32_t good_match = 0;
     std::uint32_t nice_match = 0;
     std::uint32_t max_lazy = 0;
-    // The keyed chains' heads of the last inserted position, before it.
-    std::uint32_t key_prev[deflate_limits::kKeyedChains] = {};
     std::int64_t block_start = 0; // negative once the block start slid out
     bool eofile = false;
     std::uint32_t window_size = 2 * deflate_limits::kWindowSize;

@@ -28,15 +28,13 @@ GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t
 template <int K> GW_FORCE_INLINE void insert_keyed(DeflateState& s, std::uint32_t pos) {
     KeyedChain& chain = s.keyed[K];
     std::uint16_t& head = chain.head[lz_key_hash<K>(s.window + pos)];
-    s.key_prev[K] = head;
     const bool reachable = head != 0 && pos - head <= kMaxDist;
     chain.links[pos & kLinkMask] = static_cast<std::uint16_t>(reachable ? head : 0);
     head = static_cast<std::uint16_t>(pos);
 }
 
 // Inserts the string at pos into its hash chains and returns the previous
-// head of its three-byte chain (0 for none); key_prev gets the previous
-// heads of its keyed chains.
+// head of its three-byte chain (0 for none).
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
@@ -286,11 +284,11 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     search.scan_end = cpu::load16(search.scan + search.best_len - 1);
     search.end_base = s.window + search.best_len - 1;
 
-    // The keyed chains hold the position searched from when it was inserted
-    // just now (not so for the last two positions of the input). A search
-    // climbs from chain to chain as its best match grows: the three-byte
-    // chain up to a match of three bytes, keyed chain 0 up to one of seven,
-    // then keyed chain 1.
+    // The keyed chains go on from the position searched from when it was
+    // inserted just now (not so for the last two positions of the input). A
+    // search climbs from chain to chain as its best match grows: the
+    // three-byte chain up to a match of three bytes, keyed chain 0 up to one
+    // of seven, then keyed chain 1.
     if (s.lookahead >= kMinMatch) {
         const Search start = search;
         const std::uint32_t head_rank = s.rank[candidate & kLinkMask];
@@ -305,14 +303,16 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
         }
         if (climb && search.best_len < kKeyBytes[1] - 1) {
             search.stop_len = std::min(search.nice_match, kKeyBytes[1] - 1);
-            whole = search.walk_keyed<0>(s, s.key_prev[0], visited, head_rank, chain_length);
+            whole = search.walk_keyed<0>(s, s.keyed[0].links[strstart & kLinkMask], visited,
+                                         head_rank, chain_length);
             climb =
                 whole && search.best_len >= kKeyBytes[1] - 1 && search.best_len < search.nice_match;
             visited = search.match_start;
         }
         search.stop_len = search.nice_match;
         if (climb) {
-            whole = search.walk_keyed<1>(s, s.key_prev[1], visited, head_rank, chain_length);
+            whole = search.walk_keyed<1>(s, s.keyed[1].links[strstart & kLinkMask], visited,
+                                         head_rank, chain_length);
         }
         if (!whole) {
             search = start;
