@@ -1,6 +1,6 @@
 // The per-entry compressor state: the block coder's trees and symbol
 // buffers, the bit writer, and the match finder's window and hash chains.
-// One DeflateState serves exactly one deflated entry.
+// One DeflateState serves one deflated entry at a time.
 #pragma once
 
 #include "zip/deflate.h"
