@@ -230,11 +230,11 @@ void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
 
 // Every candidate that can beat the best match shares the key with the scan,
 // so only the keyed chain needs visiting. Its candidates come in the same
-// falling order; one
-// whose place on the three-byte chain is past the budget ends the search, as
-// the three-byte walk would have ended before it. Positions of other keys
-// that share the hash are passed over; where there are too many of them the
-// search is made again (false), which bounds the work of any input.
+// falling order; one whose place on the three-byte chain is past the budget
+// ends the search, as the three-byte walk would have ended before it.
+// Positions of other keys that share the hash are passed over; where there
+// are too many of them the search is made again (false), which bounds the
+// work of any input.
 template <int K>
 bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
                         std::uint32_t head_rank, std::uint32_t chain_length) {
