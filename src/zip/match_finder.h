@@ -20,7 +20,9 @@ void lz_refill(DeflateState& s);
 
 /* Searches the hash chain from candidate for the longest match at the current
    position. Returns the best length found (at least the previous match
-   length, at most 258) and sets match_start when it finds a longer one. */
+   length, at most 258) and sets match_start when it finds a longer one. It
+   takes the keyed chains where it can, with the result of walking the
+   three-byte chain candidate by candidate within the level's budget. */
 std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate);
 
 /* Keyed chain K's hash of the kKeyBytes[K] bytes at p, below kKeyHashSize.
