@@ -121,12 +121,21 @@ struct DeflateEntryState {
     std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
 };
 
-// One keyed chain: heads by the hash of a position's first bytes, and
-// links[p & kLinkMask], the next position down p's chain (0: none in reach).
-struct KeyedChain {
-    alignas(16) std::uint16_t head[deflate_limits::kKeyHashSize];
-    alignas(16) std::uint16_t links[deflate_limits::kWindowSize];
+// What a window position keeps about its chains, in one 8-byte record, so
+// that an insertion and each step of a search touch one cache line:
+// - next: the next position down its three-byte chain, 0 where that one is
+//   out of reach of every later search;
+// - keyed_next[k]: the next position down keyed chain k (0: none), which may
+//   be out of reach; the walks stop there;
+// - rank: its place on its three-byte chain, one more than the position
+//   below it, so that a search can tell how many three-byte candidates lie
+//   between two positions and keep the three-byte walk's budget exactly.
+struct ChainLinks {
+    std::uint16_t next;
+    std::uint16_t keyed_next[deflate_limits::kKeyedChains];
+    std::uint16_t rank;
 };
+static_assert(sizeof(ChainLinks) == 8, "one record per position, four lanes");
 
 struct DeflateState : DeflateEntryState {
     // ---- fixed tables, built by the first entry ----
@@ -147,22 +156,18 @@ struct DeflateState : DeflateEntryState {
 
     // ---- match finder tables ----
     // Positions fit in 16 bits (the window is 64 KiB); 0 means "none".
-    // links[p & kLinkMask] is the next position down p's chain, 0 where that
-    // one is out of reach of every later search; a position shares its slot
-    // only with one 32 KiB older, which is out of reach by the time the slot
-    // is written again.
+    // links[p & kLinkMask] is p's record; a position shares its slot only
+    // with one 32 KiB older, which is out of reach by the time the slot is
+    // written again.
     alignas(16) std::uint16_t head[deflate_limits::kHashSize];
-    alignas(16) std::uint16_t links[deflate_limits::kWindowSize];
+    alignas(16) ChainLinks links[deflate_limits::kWindowSize];
     alignas(16) std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
-    // Chains of positions whose first kKeyBytes[k] bytes hash alike: a
-    // search that already holds a match of kKeyBytes[k] - 1 bytes follows
-    // keyed[k], which passes over the far more numerous shorter repeats.
-    // rank[p & kLinkMask] counts p's place on its three-byte chain (one more
-    // than the position below it), so that the search can tell how many
-    // three-byte candidates lie between two positions and keep the
-    // three-byte walk's budget exactly.
-    KeyedChain keyed[deflate_limits::kKeyedChains];
-    alignas(16) std::uint16_t rank[deflate_limits::kWindowSize];
+    // Heads of the chains of positions whose first kKeyBytes[k] bytes hash
+    // alike: a search that already holds a match of kKeyBytes[k] - 1 bytes
+    // follows keyed chain k, which passes over the far more numerous shorter
+    // repeats.
+    alignas(16) std::uint16_t
+        keyed_head[deflate_limits::kKeyedChains][deflate_limits::kKeyHashSize];
 };
 
 /* The internal check: when condition is false, stores message as the state's

@@ -25,12 +25,12 @@ GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t
     return same;
 }
 
-template <int K> GW_FORCE_INLINE void insert_keyed(DeflateState& s, std::uint32_t pos) {
-    KeyedChain& chain = s.keyed[K];
-    std::uint16_t& head = chain.head[lz_key_hash<K>(s.window + pos)];
-    const bool reachable = head != 0 && pos - head <= kMaxDist;
-    chain.links[pos & kLinkMask] = static_cast<std::uint16_t>(reachable ? head : 0);
+// Files pos under its key on keyed chain K; returns the link to store.
+template <int K> GW_FORCE_INLINE std::uint16_t insert_keyed(DeflateState& s, std::uint32_t pos) {
+    std::uint16_t& head = s.keyed_head[K][lz_key_hash<K>(s.window + pos)];
+    const std::uint16_t next = head;
     head = static_cast<std::uint16_t>(pos);
+    return next;
 }
 
 // Inserts the string at pos into its hash chains and returns the previous
@@ -39,22 +39,22 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
     // A chain ends where it leaves the reach of every later search, so the
-    // positions along it always fall.
+    // positions along it always fall. A keyed link may point out of reach:
+    // the walks stop there, and only the ranks need a reachable predecessor.
     const bool reachable = head != 0 && pos - head <= kMaxDist;
-    s.links[pos & kLinkMask] = static_cast<std::uint16_t>(reachable ? head : 0);
+    ChainLinks record;
+    record.next = static_cast<std::uint16_t>(reachable ? head : 0);
+    record.rank = static_cast<std::uint16_t>(reachable ? s.links[head & kLinkMask].rank + 1 : 0);
+    record.keyed_next[0] = insert_keyed<0>(s, pos);
+    record.keyed_next[1] = insert_keyed<1>(s, pos);
+    s.links[pos & kLinkMask] = record;
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
-    s.rank[pos & kLinkMask] =
-        static_cast<std::uint16_t>(reachable ? s.rank[head & kLinkMask] + 1 : 0);
-    insert_keyed<0>(s, pos);
-    insert_keyed<1>(s, pos);
     return head;
 }
 
 void clear_heads(DeflateState& s) {
     std::memset(s.head, 0, sizeof s.head);
-    for (KeyedChain& chain : s.keyed) {
-        std::memset(chain.head, 0, sizeof chain.head);
-    }
+    std::memset(s.keyed_head, 0, sizeof s.keyed_head);
 }
 
 bool is_end_of_input(std::uint32_t count) {
@@ -130,11 +130,8 @@ void lz_refill(DeflateState& s) {
             s.strstart -= kWindowSize;
             s.block_start -= kWindowSize;
             cpu::slide16(s.head, kHashSize);
-            cpu::slide16(s.links, kWindowSize);
-            for (KeyedChain& chain : s.keyed) {
-                cpu::slide16(chain.head, kKeyHashSize);
-                cpu::slide16(chain.links, kWindowSize);
-            }
+            cpu::slide16(&s.keyed_head[0][0], kKeyedChains * kKeyHashSize);
+            cpu::slide16_links(&s.links[0].next, 4 * kWindowSize);
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -221,7 +218,7 @@ struct Search {
 void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
                         std::uint32_t chain_length) {
     while (!visit(candidate)) {
-        candidate = s.links[candidate & kLinkMask];
+        candidate = s.links[candidate & kLinkMask].next;
         if (candidate <= limit || --chain_length == 0) {
             return;
         }
@@ -244,7 +241,7 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
         // Only other keys lie above it: a repeat of the key there would have
         // been the earlier walk's first match of kKeyBytes[K] - 1 bytes.
         while (node >= visited) {
-            node = s.keyed[K].links[node & kLinkMask];
+            node = s.links[node & kLinkMask].keyed_next[K];
         }
     }
     while (node > limit) {
@@ -252,12 +249,12 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
             if (++strays > kStrayLimit) {
                 return false;
             }
-        } else if (((head_rank - s.rank[node & kLinkMask]) & 0xFFFF) >= chain_length) {
+        } else if (((head_rank - s.links[node & kLinkMask].rank) & 0xFFFF) >= chain_length) {
             return true;
         } else if (ends(node) != 0 && measure(node)) {
             return true;
         }
-        node = s.keyed[K].links[node & kLinkMask];
+        node = s.links[node & kLinkMask].keyed_next[K];
     }
     return true;
 }
@@ -291,7 +288,7 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     // of seven, then keyed chain 1.
     if (s.lookahead >= kMinMatch) {
         const Search start = search;
-        const std::uint32_t head_rank = s.rank[candidate & kLinkMask];
+        const std::uint32_t head_rank = s.links[candidate & kLinkMask].rank;
         std::uint32_t visited = 0;
         bool climb = true;
         bool whole = true;
@@ -303,7 +300,7 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
         }
         if (climb && search.best_len < kKeyBytes[1] - 1) {
             search.stop_len = std::min(search.nice_match, kKeyBytes[1] - 1);
-            whole = search.walk_keyed<0>(s, s.keyed[0].links[strstart & kLinkMask], visited,
+            whole = search.walk_keyed<0>(s, s.links[strstart & kLinkMask].keyed_next[0], visited,
                                          head_rank, chain_length);
             climb =
                 whole && search.best_len >= kKeyBytes[1] - 1 && search.best_len < search.nice_match;
@@ -311,7 +308,7 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
         }
         search.stop_len = search.nice_match;
         if (climb) {
-            whole = search.walk_keyed<1>(s, s.keyed[1].links[strstart & kLinkMask], visited,
+            whole = search.walk_keyed<1>(s, s.links[strstart & kLinkMask].keyed_next[1], visited,
                                          head_rank, chain_length);
         }
         if (!whole) {
@@ -460,8 +457,8 @@ void lz_finish(DeflateState& s) {
         for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
             update_hash(h, s.window[pos + 2]);
             s.head[h] = 0;
-            s.keyed[0].head[lz_key_hash<0>(s.window + pos)] = 0;
-            s.keyed[1].head[lz_key_hash<1>(s.window + pos)] = 0;
+            s.keyed_head[0][lz_key_hash<0>(s.window + pos)] = 0;
+            s.keyed_head[1][lz_key_hash<1>(s.window + pos)] = 0;
         }
     }
     s.heads_clear = true;
