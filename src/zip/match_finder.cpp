@@ -34,8 +34,10 @@ template <int K> GW_FORCE_INLINE std::uint16_t insert_keyed(DeflateState& s, std
 }
 
 // Inserts the string at pos into its hash chains and returns the previous
-// head of its three-byte chain (0 for none).
-inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
+// head of its three-byte chain (0 for none). Without key_complete, the bytes
+// of pos's eight-byte key have not all been read yet: keyed chain 1 waits
+// for file_pending_keys.
+inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos, bool key_complete = true) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
     // A chain ends where it leaves the reach of every later search, so the
@@ -46,10 +48,19 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos) {
     record.next = static_cast<std::uint16_t>(reachable ? head : 0);
     record.rank = static_cast<std::uint16_t>(reachable ? s.links[head & kLinkMask].rank + 1 : 0);
     record.keyed_next[0] = insert_keyed<0>(s, pos);
-    record.keyed_next[1] = insert_keyed<1>(s, pos);
+    record.keyed_next[1] = key_complete ? insert_keyed<1>(s, pos) : 0;
     s.links[pos & kLinkMask] = record;
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     return head;
+}
+
+// Files the positions from..to (as they were before a slide that refill may
+// have made, given by the fall of strstart) on keyed chain 1, now that
+// their keys' bytes are there.
+void file_pending_keys(DeflateState& s, std::uint32_t from, std::uint32_t to, std::uint32_t fall) {
+    for (std::uint32_t pos = from - fall; pos <= to - fall; ++pos) {
+        s.links[pos & kLinkMask].keyed_next[1] = insert_keyed<1>(s, pos);
+    }
 }
 
 void clear_heads(DeflateState& s) {
@@ -330,6 +341,9 @@ std::uint32_t lz_run(DeflateState& s) {
     std::uint32_t hash_head = 0;
     std::uint32_t match_length = kMinMatch - 1;
     bool match_available = false;
+    // Positions inserted with keys to complete after the next read.
+    std::uint32_t pending_from = 0;
+    std::uint32_t pending_to = 0;
 
     while (s.lookahead != 0) {
         if (s.lookahead >= kMinMatch) {
@@ -354,14 +368,23 @@ std::uint32_t lz_run(DeflateState& s) {
 
         if (s.prev_length >= kMinMatch && match_length <= s.prev_length) {
             const std::uint32_t max_insert = s.strstart + s.lookahead - kMinMatch;
+            // Before the end of the input, at least 262 bytes are read from
+            // the match's second position, so only the eight-byte keys of its
+            // last two positions can reach past them.
+            const std::uint32_t keys_complete =
+                s.eofile ? max_insert : s.strstart + s.lookahead - kKeyBytes[1];
             const bool flush = ct_tally(s, s.strstart - 1 - prev_match, s.prev_length - kMinMatch);
             s.lookahead -= s.prev_length - 1;
             std::uint32_t n = s.prev_length - 2;
             do {
                 if (++s.strstart <= max_insert) {
-                    hash_head = insert_string(s, s.strstart);
+                    hash_head = insert_string(s, s.strstart, s.strstart <= keys_complete);
                 }
             } while (--n != 0);
+            if (s.strstart > keys_complete) {
+                pending_from = keys_complete + 1;
+                pending_to = std::min(s.strstart, max_insert);
+            }
             ++s.strstart;
             match_available = false;
             match_length = kMinMatch - 1;
@@ -382,7 +405,12 @@ std::uint32_t lz_run(DeflateState& s) {
             --s.lookahead;
         }
         if (s.lookahead < kMinLookahead) {
+            const std::uint32_t before = s.strstart;
             lz_refill(s);
+            if (pending_from != 0) {
+                file_pending_keys(s, pending_from, pending_to, before - s.strstart);
+                pending_from = 0;
+            }
         }
     }
     if (match_available) {

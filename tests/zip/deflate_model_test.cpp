@@ -740,6 +740,34 @@ TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
     }
 }
 
+TEST(DeflateModel, KeysOfPositionsInsertedAtTheEdgeOfTheInputReadSoFar) {
+    // Read a byte at a time, the input ends 262 bytes past the position after
+    // a 258-byte match, so the match's last positions are inserted before
+    // the bytes that complete their eight-byte keys have arrived. The string
+    // at the last of them comes back after a nearer one that shares only its
+    // first ten bytes: the far one is the longest match.
+    const Bytes head = RandomBytes(300, 51);
+    Bytes input = head;
+    input.insert(input.end(), head.begin(), head.begin() + 258);
+    const std::size_t edge = input.size() - 1; // the match's last position
+    const Bytes tail = RandomBytes(1200, 52);
+    input.insert(input.end(), tail.begin(), tail.end());
+    const Bytes far(input.begin() + static_cast<std::ptrdiff_t>(edge),
+                    input.begin() + static_cast<std::ptrdiff_t>(edge + 20));
+    input.insert(input.end(), far.begin(), far.begin() + 10);
+    input.push_back(static_cast<std::uint8_t>(far[10] ^ 0x55));
+    input.insert(input.end(), tail.begin() + 600, tail.begin() + 700);
+    input.insert(input.end(), far.begin(), far.end());
+    input.insert(input.end(), tail.begin() + 900, tail.end());
+    // What the window holds beyond the bytes read so far comes from the
+    // entry before: zeros, where the input has none.
+    for (auto& b : input) {
+        b = static_cast<std::uint8_t>(b | 1);
+    }
+    Compress(Bytes(4096, 0), 8);
+    ExpectModel(input, 8, 1);
+}
+
 TEST(DeflateModel, BlockEndsEarlyAt4096SymbolsWhenMatchesAreFewButLong) {
     const Bytes input = SparseLongMatches(120000);
     ExpectModel(input, 8);
