@@ -18,11 +18,17 @@ inline void update_hash(std::uint32_t& h, std::uint8_t c) {
 // 1 when the keys of chain K at a and b are equal, else 0.
 template <int K>
 GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t* b) {
-    std::uint32_t same = static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b));
-    if constexpr (kKeyBytes[K] == 8) {
-        same &= static_cast<std::uint32_t>(cpu::load32(a + 4) == cpu::load32(b + 4));
+    constexpr std::uint32_t kBytes = kKeyBytes[K];
+    if constexpr (sizeof(void*) == 8) {
+        return static_cast<std::uint32_t>(
+            ((cpu::load64(a) ^ cpu::load64(b)) << (64 - 8 * kBytes)) == 0);
+    } else {
+        std::uint32_t same = static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b));
+        if constexpr (kBytes == 7) {
+            same &= static_cast<std::uint32_t>(cpu::load32(a + 3) == cpu::load32(b + 3));
+        }
+        return same;
     }
-    return same;
 }
 
 // Files pos under its key on keyed chain K; returns the link to store.
@@ -35,7 +41,7 @@ template <int K> GW_FORCE_INLINE std::uint16_t insert_keyed(DeflateState& s, std
 
 // Inserts the string at pos into its hash chains and returns the previous
 // head of its three-byte chain (0 for none). Without key_complete, the bytes
-// of pos's eight-byte key have not all been read yet: keyed chain 1 waits
+// of pos's seven-byte key have not all been read yet: keyed chain 1 waits
 // for file_pending_keys.
 inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos, bool key_complete = true) {
     update_hash(s.ins_h, s.window[pos + 2]);
@@ -296,7 +302,7 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     // inserted just now (not so for the last two positions of the input). A
     // search climbs from chain to chain as its best match grows: the
     // three-byte chain up to a match of three bytes, keyed chain 0 up to one
-    // of seven, then keyed chain 1.
+    // of six, then keyed chain 1.
     if (s.lookahead >= kMinMatch) {
         const Search start = search;
         const std::uint32_t head_rank = s.links[candidate & kLinkMask].rank;
@@ -369,8 +375,8 @@ std::uint32_t lz_run(DeflateState& s) {
         if (s.prev_length >= kMinMatch && match_length <= s.prev_length) {
             const std::uint32_t max_insert = s.strstart + s.lookahead - kMinMatch;
             // Before the end of the input, at least 262 bytes are read from
-            // the match's second position, so only the eight-byte keys of its
-            // last two positions can reach past them.
+            // the match's second position, so only the seven-byte key of its
+            // last position can reach past them.
             const std::uint32_t keys_complete =
                 s.eofile ? max_insert : s.strstart + s.lookahead - kKeyBytes[1];
             const bool flush = ct_tally(s, s.strstart - 1 - prev_match, s.prev_length - kMinMatch);

@@ -29,12 +29,21 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate);
    The output never depends on it, only the speed: every candidate's bytes
    are compared. */
 template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p) {
-    constexpr std::uint32_t kShift = 32 - deflate_limits::kKeyHashBits;
-    if constexpr (deflate_limits::kKeyBytes[K] == 4) {
-        return (cpu::load32(p) * 0x9E3779B1u) >> kShift;
+    constexpr std::uint32_t kBytes = deflate_limits::kKeyBytes[K];
+    static_assert(kBytes == 4 || kBytes == 7, "keys of four or seven bytes");
+    if constexpr (sizeof(void*) == 8) {
+        // One load and one multiply where registers are 64 bits wide.
+        constexpr std::uint32_t kShift = 64 - deflate_limits::kKeyHashBits;
+        return static_cast<std::uint32_t>(
+            ((cpu::load64(p) << (64 - 8 * kBytes)) * 0x9E3779B97F4A7C15ull) >> kShift);
     } else {
-        static_assert(deflate_limits::kKeyBytes[K] == 8, "keys of four or eight bytes");
-        return ((cpu::load32(p) * 0x9E3779B1u) ^ (cpu::load32(p + 4) * 0x85EBCA77u)) >> kShift;
+        // 32-bit loads and multiplies, the second overlapping the first.
+        constexpr std::uint32_t kShift = 32 - deflate_limits::kKeyHashBits;
+        if constexpr (kBytes == 4) {
+            return (cpu::load32(p) * 0x9E3779B1u) >> kShift;
+        } else {
+            return ((cpu::load32(p) * 0x9E3779B1u) ^ (cpu::load32(p + 3) * 0x85EBCA77u)) >> kShift;
+        }
     }
 }
 

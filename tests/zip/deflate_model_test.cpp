@@ -718,7 +718,7 @@ TEST(DeflateModel, LongChainsSpendTheWholeBudget) {
 }
 
 TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
-    // Two letters: every eight-byte string recurs often within the window,
+    // Two letters: every seven-byte string recurs often within the window,
     // so searches holding a long match still end on the budget.
     Bytes two = RandomBytes(150000, 43);
     for (auto& b : two) {
@@ -742,13 +742,13 @@ TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
 
 TEST(DeflateModel, KeysOfPositionsInsertedAtTheEdgeOfTheInputReadSoFar) {
     // Read a byte at a time, the input ends 262 bytes past the position after
-    // a 258-byte match, so the match's last positions are inserted before
-    // the bytes that complete their eight-byte keys have arrived. The string
-    // at the last of them comes back after a nearer one that shares only its
-    // first ten bytes: the far one is the longest match.
+    // a 258-byte match, so the match's last position is inserted before the
+    // byte that completes its seven-byte key has arrived. The string there
+    // comes back after a nearer one that shares only its first ten bytes:
+    // the far one is the longest match.
     const Bytes head = RandomBytes(300, 51);
     Bytes input = head;
-    input.insert(input.end(), head.begin(), head.begin() + 258);
+    input.insert(input.end(), head.begin() + 1, head.begin() + 259);
     const std::size_t edge = input.size() - 1; // the match's last position
     const Bytes tail = RandomBytes(1200, 52);
     input.insert(input.end(), tail.begin(), tail.end());
