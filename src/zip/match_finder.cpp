@@ -246,9 +246,11 @@ void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
 // so only the keyed chain needs visiting. Its candidates come in the same
 // falling order; one whose place on the three-byte chain is past the budget
 // ends the search, as the three-byte walk would have ended before it.
-// Positions of other keys that share the hash are passed over; where there
-// are too many of them the search is made again (false), which bounds the
-// work of any input.
+// The budget is checked before a candidate is measured and every sixteenth
+// candidate that is not: a walk may run a few steps past it, never measure
+// there. Positions of other keys that share the hash are passed over; where
+// there are too many of them the search is made again (false), which bounds
+// the work of any input.
 template <int K>
 bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
                         std::uint32_t head_rank, std::uint32_t chain_length) {
@@ -261,17 +263,21 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
             node = s.links[node & kLinkMask].keyed_next[K];
         }
     }
+    std::uint32_t steps = 0;
     while (node > limit) {
+        const ChainLinks& record = s.links[node & kLinkMask];
         if (same_key<K>(window + node, scan) == 0) {
             if (++strays > kStrayLimit) {
                 return false;
             }
-        } else if (((head_rank - s.links[node & kLinkMask].rank) & 0xFFFF) >= chain_length) {
-            return true;
-        } else if (ends(node) != 0 && measure(node)) {
+        } else if (ends(node) != 0) {
+            if (((head_rank - record.rank) & 0xFFFF) >= chain_length || measure(node)) {
+                return true;
+            }
+        } else if ((++steps & 15) == 0 && ((head_rank - record.rank) & 0xFFFF) >= chain_length) {
             return true;
         }
-        node = s.links[node & kLinkMask].keyed_next[K];
+        node = record.keyed_next[K];
     }
     return true;
 }
