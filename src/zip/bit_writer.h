@@ -50,6 +50,42 @@ inline void ct_put_bits(DeflateState& s, std::uint32_t value, std::uint32_t leng
     ct_send(s, value, length);
 }
 
+/* The gatherer's pending bits held in locals for a hot loop, so that they
+   stay in registers while bytes go to the sink: put and send behave as
+   ct_put_bits and ct_send; store hands the bits back to the state, which
+   must happen before anything else writes bits. */
+class BitGatherer {
+public:
+    explicit BitGatherer(DeflateState& s) : s_(s), buf_(s.bit_buf), valid_(s.bit_valid) {}
+
+    void put(std::uint32_t value, std::uint32_t length) {
+        deflate_check(s_, length >= 1 && length <= 15, "invalid length");
+        send(value, length);
+    }
+
+    void send(std::uint32_t value, std::uint32_t length) {
+        buf_ |= static_cast<std::uint64_t>(value) << valid_;
+        valid_ += length;
+        if (valid_ >= 32) {
+            s_.bit_buf = buf_;
+            s_.bit_valid = valid_;
+            ct_spill32(s_);
+            buf_ = s_.bit_buf;
+            valid_ = s_.bit_valid;
+        }
+    }
+
+    void store() {
+        s_.bit_buf = buf_;
+        s_.bit_valid = valid_;
+    }
+
+private:
+    DeflateState& s_;
+    std::uint64_t buf_;
+    std::uint32_t valid_;
+};
+
 /* Number of bits sent so far in this entry (32-bit, like the compressed
    length it is checked against). */
 inline std::uint32_t ct_bits_sent(const DeflateState& s) {

@@ -229,6 +229,7 @@ void ct_emit_header(DeflateState& s, int lcodes, int dcodes, int blcodes) {
 }
 
 void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) {
+    BitGatherer out(s);
     std::uint32_t dx = 0;
     std::uint32_t fx = 0;
     std::uint32_t flag = 0;
@@ -238,26 +239,28 @@ void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) 
         }
         const std::uint32_t lc = s.l_buf[lx];
         if ((flag & 1) == 0) {
-            send_code(s, ltree, static_cast<int>(lc));
+            out.put(ltree[lc].fc, ltree[lc].dl);
         } else {
             std::uint32_t code = s.length_code[lc];
-            send_code(s, ltree, static_cast<int>(code + kLiterals + 1));
+            const CtNode& length = ltree[code + kLiterals + 1];
+            out.put(length.fc, length.dl);
             std::uint32_t extra = kExtraLengthBits[code];
             if (extra != 0) {
-                ct_send(s, lc - s.base_length[code], extra);
+                out.send(lc - s.base_length[code], extra);
             }
             const std::uint32_t dist = s.d_buf[dx++];
             code = ct_dist_code(s, dist);
             deflate_check(s, code < kDCodes, "bad d_code");
-            send_code(s, dtree, static_cast<int>(code));
+            out.put(dtree[code].fc, dtree[code].dl);
             extra = kExtraDistBits[code];
             if (extra != 0) {
-                ct_send(s, dist - s.base_dist[code], extra);
+                out.send(dist - s.base_dist[code], extra);
             }
         }
         flag >>= 1;
     }
-    send_code(s, ltree, kEndBlock);
+    out.put(ltree[kEndBlock].fc, ltree[kEndBlock].dl);
+    out.store();
 }
 
 std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint32_t stored_length,
