@@ -2,7 +2,7 @@
 // finder with one chain link per position (indexed modulo 32,768) and
 // byte-by-byte comparison, the block-end rules of the symbol tally, and the
 // block coder's trees and choice of stored, fixed or dynamic coding. The
-// product takes faster roads (multi-step links, eight-byte compares, a wide
+// product takes faster roads (keyed chains, sixteen-byte compares, a wide
 // bit buffer); its blocks, symbols and code lengths must be the model's.
 #include "deflate_test_support.h"
 #include "deflate_trace.h"
