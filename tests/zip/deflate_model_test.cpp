@@ -658,12 +658,14 @@ template <int K> Bytes AmidCollisions(const char* early, const char* late) {
     const Bytes tail = FromText(late);
     const std::uint32_t target = lz_key_hash<K>(tail.data());
     Bytes input = FromText(early);
-    Bytes probe = RandomBytes(deflate_limits::kKeyBytes[K], 44);
+    // The hash may read eight bytes; the key is the first kKeyBytes[K].
+    const std::ptrdiff_t key = deflate_limits::kKeyBytes[K];
+    Bytes probe = RandomBytes(8, 44);
     for (std::uint32_t found = 0, n = 0; found < 300; ++n) {
         std::memcpy(probe.data(), &n, sizeof n);
         if (lz_key_hash<K>(probe.data()) == target &&
-            !std::equal(probe.begin(), probe.end(), tail.begin())) {
-            input.insert(input.end(), probe.begin(), probe.end());
+            !std::equal(probe.begin(), probe.begin() + key, tail.begin())) {
+            input.insert(input.end(), probe.begin(), probe.begin() + key);
             ++found;
         }
     }
