@@ -110,21 +110,21 @@ inline void slide16(std::uint16_t* values, std::uint32_t count) {
 #endif
 }
 
-/* slide16 for runs of four-lane records whose fourth lane is a counter, not
-   a position, and stays as it is. count is a multiple of 8 and values
-   16-byte aligned. */
-inline void slide16_links(std::uint16_t* values, std::uint32_t count) {
+/* slide16 for runs of records of lanes 16-bit values (2 or 4), whose last
+   lane is a counter, not a position, and stays as it is. count is a multiple
+   of 8 and values 16-byte aligned. */
+inline void slide16_links(std::uint16_t* values, std::uint32_t count, std::uint32_t lanes) {
 #if GW_HAVE_SSE2
-    const __m128i half = _mm_set_epi16(0, static_cast<short>(0x8000), static_cast<short>(0x8000),
-                                       static_cast<short>(0x8000), 0, static_cast<short>(0x8000),
-                                       static_cast<short>(0x8000), static_cast<short>(0x8000));
+    const short half = static_cast<short>(0x8000);
+    const __m128i amount = lanes == 4 ? _mm_set_epi16(0, half, half, half, 0, half, half, half)
+                                      : _mm_set_epi16(0, half, 0, half, 0, half, 0, half);
     for (std::uint32_t i = 0; i < count; i += 8) {
         __m128i* const lane = reinterpret_cast<__m128i*>(values + i);
-        _mm_store_si128(lane, _mm_subs_epu16(_mm_load_si128(lane), half));
+        _mm_store_si128(lane, _mm_subs_epu16(_mm_load_si128(lane), amount));
     }
 #else
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (i % 4 != 3) {
+        if (i % lanes != lanes - 1) {
             values[i] = static_cast<std::uint16_t>(values[i] >= 0x8000 ? values[i] - 0x8000 : 0);
         }
     }

@@ -24,8 +24,8 @@ constexpr std::uint32_t kHashShift = 5;
 // load leaves the allocation.
 constexpr std::uint32_t kWindowSlack = 16;
 constexpr std::uint32_t kLinkMask = kWindowSize - 1;
-constexpr int kKeyedChains = 2;
-constexpr std::uint32_t kKeyBytes[kKeyedChains] = {4, 7}; // what each keyed chain files by
+constexpr int kKeyedChains = 3;
+constexpr std::uint32_t kKeyBytes[kKeyedChains] = {4, 7, 12}; // what each keyed chain files by
 constexpr std::uint32_t kKeyHashBits = 15;
 constexpr std::uint32_t kKeyHashSize = 1u << kKeyHashBits;
 
@@ -132,10 +132,18 @@ struct DeflateEntryState {
 //   between two positions and keep the three-byte walk's budget exactly.
 struct ChainLinks {
     std::uint16_t next;
-    std::uint16_t keyed_next[deflate_limits::kKeyedChains];
+    std::uint16_t keyed_next[2];
     std::uint16_t rank;
 };
 static_assert(sizeof(ChainLinks) == 8, "one record per position, four lanes");
+
+// The same for keyed chain 2, which only searches already holding a long
+// match follow: kept apart, so that the records the busiest walks read stay
+// eight bytes. rank repeats ChainLinks::rank.
+struct LongKeyLinks {
+    std::uint16_t next;
+    std::uint16_t rank;
+};
 
 struct DeflateState : DeflateEntryState {
     // ---- fixed tables, built by the first entry ----
@@ -161,6 +169,7 @@ struct DeflateState : DeflateEntryState {
     // written again.
     alignas(16) std::uint16_t head[deflate_limits::kHashSize];
     alignas(16) ChainLinks links[deflate_limits::kWindowSize];
+    alignas(16) LongKeyLinks long_links[deflate_limits::kWindowSize];
     alignas(16) std::uint8_t window[2 * deflate_limits::kWindowSize + deflate_limits::kWindowSlack];
     // Heads of the chains of positions whose first kKeyBytes[k] bytes hash
     // alike: a search that already holds a match of kKeyBytes[k] - 1 bytes

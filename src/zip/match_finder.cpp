@@ -20,14 +20,40 @@ template <int K>
 GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t* b) {
     constexpr std::uint32_t kBytes = kKeyBytes[K];
     if constexpr (sizeof(void*) == 8) {
-        return static_cast<std::uint32_t>(
-            ((cpu::load64(a) ^ cpu::load64(b)) << (64 - 8 * kBytes)) == 0);
-    } else {
-        std::uint32_t same = static_cast<std::uint32_t>(cpu::load32(a) == cpu::load32(b));
-        if constexpr (kBytes == 7) {
-            same &= static_cast<std::uint32_t>(cpu::load32(a + 3) == cpu::load32(b + 3));
+        if constexpr (kBytes <= 8) {
+            return static_cast<std::uint32_t>(
+                ((cpu::load64(a) ^ cpu::load64(b)) << (64 - 8 * kBytes)) == 0);
+        } else {
+            return static_cast<std::uint32_t>(
+                ((cpu::load64(a) ^ cpu::load64(b)) |
+                 (cpu::load64(a + kBytes - 8) ^ cpu::load64(b + kBytes - 8))) == 0);
         }
-        return same;
+    } else {
+        std::uint32_t differ = cpu::load32(a) ^ cpu::load32(b);
+        for (std::uint32_t i = 4; i < kBytes; i += 4) {
+            const std::uint32_t at = i + 4 <= kBytes ? i : kBytes - 4;
+            differ |= cpu::load32(a + at) ^ cpu::load32(b + at);
+        }
+        return static_cast<std::uint32_t>(differ == 0);
+    }
+}
+
+// Keyed chain K's link and rank of node.
+template <int K>
+GW_FORCE_INLINE std::uint32_t keyed_next(const DeflateState& s, std::uint32_t node) {
+    if constexpr (K < 2) {
+        return s.links[node & kLinkMask].keyed_next[K];
+    } else {
+        return s.long_links[node & kLinkMask].next;
+    }
+}
+
+template <int K>
+GW_FORCE_INLINE std::uint32_t keyed_rank(const DeflateState& s, std::uint32_t node) {
+    if constexpr (K < 2) {
+        return s.links[node & kLinkMask].rank;
+    } else {
+        return s.long_links[node & kLinkMask].rank;
     }
 }
 
@@ -39,11 +65,20 @@ template <int K> GW_FORCE_INLINE std::uint16_t insert_keyed(DeflateState& s, std
     return next;
 }
 
+// Files pos on keyed chain K when its key's bytes are all below read_end;
+// returns the link to store (0 for a position left for file_pending_keys).
+template <int K>
+GW_FORCE_INLINE std::uint16_t insert_keyed_read(DeflateState& s, std::uint32_t pos,
+                                                std::uint32_t read_end) {
+    return pos + kKeyBytes[K] <= read_end ? insert_keyed<K>(s, pos) : 0;
+}
+
 // Inserts the string at pos into its hash chains and returns the previous
-// head of its three-byte chain (0 for none). Without key_complete, the bytes
-// of pos's seven-byte key have not all been read yet: keyed chain 1 waits
-// for file_pending_keys.
-inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos, bool key_complete = true) {
+// head of its three-byte chain (0 for none). read_end is the end of the
+// bytes read so far: a keyed chain whose key at pos reaches past it waits for
+// file_pending_keys.
+inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
+                                   std::uint32_t read_end = 0xFFFFFFFFu) {
     update_hash(s.ins_h, s.window[pos + 2]);
     const std::uint32_t head = s.head[s.ins_h];
     // A chain ends where it leaves the reach of every later search, so the
@@ -53,19 +88,30 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos, bool key_
     ChainLinks record;
     record.next = static_cast<std::uint16_t>(reachable ? head : 0);
     record.rank = static_cast<std::uint16_t>(reachable ? s.links[head & kLinkMask].rank + 1 : 0);
-    record.keyed_next[0] = insert_keyed<0>(s, pos);
-    record.keyed_next[1] = key_complete ? insert_keyed<1>(s, pos) : 0;
+    record.keyed_next[0] = insert_keyed_read<0>(s, pos, read_end);
+    record.keyed_next[1] = insert_keyed_read<1>(s, pos, read_end);
     s.links[pos & kLinkMask] = record;
+    LongKeyLinks long_record;
+    long_record.next = insert_keyed_read<2>(s, pos, read_end);
+    long_record.rank = record.rank;
+    s.long_links[pos & kLinkMask] = long_record;
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     return head;
 }
 
-// Files the positions from..to (as they were before a slide that refill may
-// have made, given by the fall of strstart) on keyed chain 1, now that
-// their keys' bytes are there.
-void file_pending_keys(DeflateState& s, std::uint32_t from, std::uint32_t to, std::uint32_t fall) {
-    for (std::uint32_t pos = from - fall; pos <= to - fall; ++pos) {
-        s.links[pos & kLinkMask].keyed_next[1] = insert_keyed<1>(s, pos);
+// Files the positions from..to whose keys reached past read_end when they
+// were inserted, now that their bytes are there. All three are as they were
+// before a slide that refill may have made; fall is the fall of strstart.
+void file_pending_keys(DeflateState& s, std::uint32_t from, std::uint32_t to,
+                       std::uint32_t read_end, std::uint32_t fall) {
+    for (std::uint32_t pos = from; pos <= to; ++pos) {
+        const std::uint32_t now = pos - fall;
+        if (pos + kKeyBytes[1] > read_end) {
+            s.links[now & kLinkMask].keyed_next[1] = insert_keyed<1>(s, now);
+        }
+        if (pos + kKeyBytes[2] > read_end) {
+            s.long_links[now & kLinkMask].next = insert_keyed<2>(s, now);
+        }
     }
 }
 
@@ -148,7 +194,8 @@ void lz_refill(DeflateState& s) {
             s.block_start -= kWindowSize;
             cpu::slide16(s.head, kHashSize);
             cpu::slide16(&s.keyed_head[0][0], kKeyedChains * kKeyHashSize);
-            cpu::slide16_links(&s.links[0].next, 4 * kWindowSize);
+            cpu::slide16_links(&s.links[0].next, 4 * kWindowSize, 4);
+            cpu::slide16_links(&s.long_links[0].next, 2 * kWindowSize, 2);
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -230,6 +277,34 @@ struct Search {
     template <int K>
     bool walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t visited,
                     std::uint32_t head_rank, std::uint32_t chain_length);
+
+    // Keyed chain K and those above it, for a search at strstart whose best
+    // match is at least kKeyBytes[K] - 1 bytes long; false when the search
+    // is to be made again along the three-byte chain.
+    template <int K>
+    bool climb(const DeflateState& s, std::uint32_t strstart, std::uint32_t visited,
+               std::uint32_t head_rank, std::uint32_t chain_length) {
+        if (best_len >= nice_match) {
+            return true;
+        }
+        if constexpr (K + 1 < kKeyedChains) {
+            if (best_len >= kKeyBytes[K + 1] - 1) {
+                return climb<K + 1>(s, strstart, visited, head_rank, chain_length);
+            }
+            stop_len = std::min(nice_match, kKeyBytes[K + 1] - 1);
+        } else {
+            stop_len = nice_match;
+        }
+        if (!walk_keyed<K>(s, keyed_next<K>(s, strstart), visited, head_rank, chain_length)) {
+            return false;
+        }
+        if constexpr (K + 1 < kKeyedChains) {
+            if (best_len >= kKeyBytes[K + 1] - 1) {
+                return climb<K + 1>(s, strstart, match_start, head_rank, chain_length);
+            }
+        }
+        return true;
+    }
 };
 
 void Search::walk_chain(const DeflateState& s, std::uint32_t candidate,
@@ -260,24 +335,24 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
         // Only other keys lie above it: a repeat of the key there would have
         // been the earlier walk's first match of kKeyBytes[K] - 1 bytes.
         while (node >= visited) {
-            node = s.links[node & kLinkMask].keyed_next[K];
+            node = keyed_next<K>(s, node);
         }
     }
     std::uint32_t steps = 0;
     while (node > limit) {
-        const ChainLinks& record = s.links[node & kLinkMask];
         if (same_key<K>(window + node, scan) == 0) {
             if (++strays > kStrayLimit) {
                 return false;
             }
         } else if (ends(node) != 0) {
-            if (((head_rank - record.rank) & 0xFFFF) >= chain_length || measure(node)) {
+            if (((head_rank - keyed_rank<K>(s, node)) & 0xFFFF) >= chain_length || measure(node)) {
                 return true;
             }
-        } else if ((++steps & 15) == 0 && ((head_rank - record.rank) & 0xFFFF) >= chain_length) {
+        } else if ((++steps & 15) == 0 &&
+                   ((head_rank - keyed_rank<K>(s, node)) & 0xFFFF) >= chain_length) {
             return true;
         }
-        node = record.keyed_next[K];
+        node = keyed_next<K>(s, node);
     }
     return true;
 }
@@ -308,33 +383,18 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     // inserted just now (not so for the last two positions of the input). A
     // search climbs from chain to chain as its best match grows: the
     // three-byte chain up to a match of three bytes, keyed chain 0 up to one
-    // of six, then keyed chain 1.
+    // of six, keyed chain 1 up to one of eleven, then keyed chain 2.
     if (s.lookahead >= kMinMatch) {
         const Search start = search;
         const std::uint32_t head_rank = s.links[candidate & kLinkMask].rank;
         std::uint32_t visited = 0;
-        bool climb = true;
-        bool whole = true;
         if (search.best_len < kKeyBytes[0] - 1) {
             search.stop_len = std::min(search.nice_match, kKeyBytes[0] - 1);
             search.walk_chain(s, candidate, chain_length);
-            climb = search.best_len >= kKeyBytes[0] - 1 && search.best_len < search.nice_match;
             visited = search.match_start;
         }
-        if (climb && search.best_len < kKeyBytes[1] - 1) {
-            search.stop_len = std::min(search.nice_match, kKeyBytes[1] - 1);
-            whole = search.walk_keyed<0>(s, s.links[strstart & kLinkMask].keyed_next[0], visited,
-                                         head_rank, chain_length);
-            climb =
-                whole && search.best_len >= kKeyBytes[1] - 1 && search.best_len < search.nice_match;
-            visited = search.match_start;
-        }
-        search.stop_len = search.nice_match;
-        if (climb) {
-            whole = search.walk_keyed<1>(s, s.links[strstart & kLinkMask].keyed_next[1], visited,
-                                         head_rank, chain_length);
-        }
-        if (!whole) {
+        if (search.best_len >= kKeyBytes[0] - 1 &&
+            !search.climb<0>(s, strstart, visited, head_rank, chain_length)) {
             search = start;
             search.walk_chain(s, candidate, chain_length);
         }
@@ -356,6 +416,7 @@ std::uint32_t lz_run(DeflateState& s) {
     // Positions inserted with keys to complete after the next read.
     std::uint32_t pending_from = 0;
     std::uint32_t pending_to = 0;
+    std::uint32_t pending_end = 0;
 
     while (s.lookahead != 0) {
         if (s.lookahead >= kMinMatch) {
@@ -383,19 +444,21 @@ std::uint32_t lz_run(DeflateState& s) {
             // Before the end of the input, at least 262 bytes are read from
             // the match's second position, so only the seven-byte key of its
             // last position can reach past them.
-            const std::uint32_t keys_complete =
-                s.eofile ? max_insert : s.strstart + s.lookahead - kKeyBytes[1];
+            const std::uint32_t read_end = s.eofile ? 0xFFFFFFFFu : s.strstart + s.lookahead;
             const bool flush = ct_tally(s, s.strstart - 1 - prev_match, s.prev_length - kMinMatch);
             s.lookahead -= s.prev_length - 1;
             std::uint32_t n = s.prev_length - 2;
+            const std::uint32_t first = s.strstart + 1;
             do {
                 if (++s.strstart <= max_insert) {
-                    hash_head = insert_string(s, s.strstart, s.strstart <= keys_complete);
+                    hash_head = insert_string(s, s.strstart, read_end);
                 }
             } while (--n != 0);
-            if (s.strstart > keys_complete) {
-                pending_from = keys_complete + 1;
-                pending_to = std::min(s.strstart, max_insert);
+            const std::uint32_t last = std::min(s.strstart, max_insert);
+            if (read_end != 0xFFFFFFFFu && last + kKeyBytes[kKeyedChains - 1] > read_end) {
+                pending_from = std::max(first, read_end - kKeyBytes[kKeyedChains - 1] + 1);
+                pending_to = last;
+                pending_end = read_end;
             }
             ++s.strstart;
             match_available = false;
@@ -420,7 +483,7 @@ std::uint32_t lz_run(DeflateState& s) {
             const std::uint32_t before = s.strstart;
             lz_refill(s);
             if (pending_from != 0) {
-                file_pending_keys(s, pending_from, pending_to, before - s.strstart);
+                file_pending_keys(s, pending_from, pending_to, pending_end, before - s.strstart);
                 pending_from = 0;
             }
         }
@@ -499,6 +562,7 @@ void lz_finish(DeflateState& s) {
             s.head[h] = 0;
             s.keyed_head[0][lz_key_hash<0>(s.window + pos)] = 0;
             s.keyed_head[1][lz_key_hash<1>(s.window + pos)] = 0;
+            s.keyed_head[2][lz_key_hash<2>(s.window + pos)] = 0;
         }
     }
     s.heads_clear = true;

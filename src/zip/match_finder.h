@@ -31,20 +31,29 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate);
    depends on it, only the speed: every candidate's bytes are compared. */
 template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p) {
     constexpr std::uint32_t kBytes = deflate_limits::kKeyBytes[K];
-    static_assert(kBytes == 4 || kBytes == 7, "keys of four or seven bytes");
+    static_assert(kBytes == 4 || kBytes == 7 || kBytes == 12,
+                  "keys of four, seven or twelve bytes");
     if constexpr (sizeof(void*) == 8) {
-        // One load and one multiply where registers are 64 bits wide.
+        // One or two loads and multiplies where registers are 64 bits wide.
         constexpr std::uint32_t kShift = 64 - deflate_limits::kKeyHashBits;
-        return static_cast<std::uint32_t>(
-            ((cpu::load64(p) << (64 - 8 * kBytes)) * 0x9E3779B97F4A7C15ull) >> kShift);
-    } else {
-        // 32-bit loads and multiplies, the second overlapping the first.
-        constexpr std::uint32_t kShift = 32 - deflate_limits::kKeyHashBits;
-        if constexpr (kBytes == 4) {
-            return (cpu::load32(p) * 0x9E3779B1u) >> kShift;
+        if constexpr (kBytes <= 8) {
+            return static_cast<std::uint32_t>(
+                ((cpu::load64(p) << (64 - 8 * kBytes)) * 0x9E3779B97F4A7C15ull) >> kShift);
         } else {
-            return ((cpu::load32(p) * 0x9E3779B1u) ^ (cpu::load32(p + 3) * 0x85EBCA77u)) >> kShift;
+            return static_cast<std::uint32_t>(((cpu::load64(p) * 0x9E3779B97F4A7C15ull) ^
+                                               (cpu::load64(p + 4) * 0xC2B2AE3D27D4EB4Full)) >>
+                                              kShift);
         }
+    } else {
+        // 32-bit loads and multiplies, the last overlapping the one before.
+        constexpr std::uint32_t kShift = 32 - deflate_limits::kKeyHashBits;
+        std::uint32_t h = cpu::load32(p) * 0x9E3779B1u;
+        if constexpr (kBytes == 7) {
+            h ^= cpu::load32(p + 3) * 0x85EBCA77u;
+        } else if constexpr (kBytes == 12) {
+            h ^= (cpu::load32(p + 4) * 0x85EBCA77u) ^ (cpu::load32(p + 8) * 0xC2B2AE3Du);
+        }
+        return h >> kShift;
     }
 }
 

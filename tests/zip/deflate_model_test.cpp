@@ -660,7 +660,7 @@ template <int K> Bytes AmidCollisions(const char* early, const char* late) {
     Bytes input = FromText(early);
     // The hash may read eight bytes; the key is the first kKeyBytes[K].
     const std::ptrdiff_t key = deflate_limits::kKeyBytes[K];
-    Bytes probe = RandomBytes(8, 44);
+    Bytes probe = RandomBytes(std::max<std::size_t>(8, static_cast<std::size_t>(key)), 44);
     for (std::uint32_t found = 0, n = 0; found < 300; ++n) {
         std::memcpy(probe.data(), &n, sizeof n);
         if (lz_key_hash<K>(probe.data()) == target &&
@@ -735,6 +735,8 @@ TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
     for (const Bytes& input :
          {AmidCollisions<0>("# Velmaris run 0002; stop. ", "Velm!\nVelmaris run 0002; stop. "),
           AmidCollisions<1>("# Velmaris run 0002; stop. ",
+                            "Velmaris r!\nVelmaris run 0002; stop. "),
+          AmidCollisions<2>("# Velmaris run 0002; stop. ",
                             "Velmaris run 0001;\nVelmaris run 0002; stop. ")}) {
         for (int level : {2, 8}) {
             ExpectModel(input, level);
@@ -744,30 +746,32 @@ TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
 
 TEST(DeflateModel, KeysOfPositionsInsertedAtTheEdgeOfTheInputReadSoFar) {
     // Read a byte at a time, the input ends 262 bytes past the position after
-    // a 258-byte match, so the match's last position is inserted before the
-    // byte that completes its seven-byte key has arrived. The string there
-    // comes back after a nearer one that shares only its first ten bytes:
-    // the far one is the longest match.
-    const Bytes head = RandomBytes(300, 51);
-    Bytes input = head;
-    input.insert(input.end(), head.begin() + 1, head.begin() + 259);
-    const std::size_t edge = input.size() - 1; // the match's last position
-    const Bytes tail = RandomBytes(1200, 52);
-    input.insert(input.end(), tail.begin(), tail.end());
-    const Bytes far(input.begin() + static_cast<std::ptrdiff_t>(edge),
-                    input.begin() + static_cast<std::ptrdiff_t>(edge + 20));
-    input.insert(input.end(), far.begin(), far.begin() + 10);
-    input.push_back(static_cast<std::uint8_t>(far[10] ^ 0x55));
-    input.insert(input.end(), tail.begin() + 600, tail.begin() + 700);
-    input.insert(input.end(), far.begin(), far.end());
-    input.insert(input.end(), tail.begin() + 900, tail.end());
-    // What the window holds beyond the bytes read so far comes from the
-    // entry before: zeros, where the input has none.
-    for (auto& b : input) {
-        b = static_cast<std::uint8_t>(b | 1);
+    // a 258-byte match, so the match's last positions are inserted before the
+    // bytes that complete their seven- and twelve-byte keys have arrived. The
+    // string at the last of them comes back after a nearer one that shares
+    // only its first ten (or fourteen) bytes: the far one is the longest
+    // match, found on the seven-byte (or twelve-byte) chain.
+    for (const std::ptrdiff_t shared : {10, 14}) {
+        const Bytes head = RandomBytes(300, 51);
+        Bytes input = head;
+        input.insert(input.end(), head.begin() + 1, head.begin() + 259);
+        const auto edge = static_cast<std::ptrdiff_t>(input.size()) - 1; // the match's last
+        const Bytes tail = RandomBytes(1200, 52);
+        input.insert(input.end(), tail.begin(), tail.end());
+        const Bytes far(input.begin() + edge, input.begin() + edge + 20);
+        input.insert(input.end(), far.begin(), far.begin() + shared);
+        input.push_back(static_cast<std::uint8_t>(far[static_cast<std::size_t>(shared)] ^ 0x55));
+        input.insert(input.end(), tail.begin() + 600, tail.begin() + 700);
+        input.insert(input.end(), far.begin(), far.end());
+        input.insert(input.end(), tail.begin() + 900, tail.end());
+        // What the window holds beyond the bytes read so far comes from the
+        // entry before: zeros, where the input has none.
+        for (auto& b : input) {
+            b = static_cast<std::uint8_t>(b | 1);
+        }
+        Compress(Bytes(4096, 0), 8);
+        ExpectModel(input, 8, 1);
     }
-    Compress(Bytes(4096, 0), 8);
-    ExpectModel(input, 8, 1);
 }
 
 TEST(DeflateModel, BlockEndsEarlyAt4096SymbolsWhenMatchesAreFewButLong) {
