@@ -125,8 +125,8 @@ struct DeflateEntryState {
 // that an insertion and each step of a search touch one cache line:
 // - next: the next position down its three-byte chain, 0 where that one is
 //   out of reach of every later search;
-// - keyed_next[k]: the next position down keyed chain k (0: none), which may
-//   be out of reach; the walks stop there;
+// - keyed_next[k]: the next position down keyed chain k, for chains 0 and 1
+//   (0: none), which may be out of reach; the walks stop there;
 // - rank: its place on its three-byte chain, one more than the position
 //   below it, so that a search can tell how many three-byte candidates lie
 //   between two positions and keep the three-byte walk's budget exactly.

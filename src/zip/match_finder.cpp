@@ -100,8 +100,8 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
 }
 
 // Files the positions from..to whose keys reached past read_end when they
-// were inserted, now that their bytes are there. All three are as they were
-// before a slide that refill may have made; fall is the fall of strstart.
+// were inserted, now that their bytes are there (four-byte keys never do). All three are as they
+// were before a slide that refill may have made; fall is the fall of strstart.
 void file_pending_keys(DeflateState& s, std::uint32_t from, std::uint32_t to,
                        std::uint32_t read_end, std::uint32_t fall) {
     for (std::uint32_t pos = from; pos <= to; ++pos) {
@@ -442,8 +442,10 @@ std::uint32_t lz_run(DeflateState& s) {
         if (s.prev_length >= kMinMatch && match_length <= s.prev_length) {
             const std::uint32_t max_insert = s.strstart + s.lookahead - kMinMatch;
             // Before the end of the input, at least 262 bytes are read from
-            // the match's second position, so only the seven-byte key of its
-            // last position can reach past them.
+            // the match's second position, so only the keys of its last few
+            // positions can reach past them: none of four bytes, the
+            // seven-byte key of the last one, the twelve-byte keys of the
+            // last six.
             const std::uint32_t read_end = s.eofile ? 0xFFFFFFFFu : s.strstart + s.lookahead;
             const bool flush = ct_tally(s, s.strstart - 1 - prev_match, s.prev_length - kMinMatch);
             s.lookahead -= s.prev_length - 1;
