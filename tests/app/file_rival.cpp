@@ -103,9 +103,12 @@ int Thin(const std::string& folder, const char* signalPath, const char* ready) {
         } while (FindNextFileA(search, &data));
         FindClose(search);
     }
+    // Every second file, from the end of the folder backwards: the deleting
+    // then meets the walk whichever of the two runs faster, so files past
+    // the meeting point go before the walk reaches them.
     int deleted = 0;
-    for (size_t i = 1; i < files.size(); i += 2) {
-        if (DeleteFileA(files[i].c_str())) {
+    for (size_t i = files.size() & ~size_t{1}; i > 0; i -= 2) {
+        if (DeleteFileA(files[i - 1].c_str())) {
             ++deleted;
         }
         Sleep(2);
