@@ -24,8 +24,8 @@ constexpr std::uint32_t kHashShift = 5;
 // load leaves the allocation.
 constexpr std::uint32_t kWindowSlack = 16;
 constexpr std::uint32_t kLinkMask = kWindowSize - 1;
-constexpr int kKeyedChains = 3;
-constexpr std::uint32_t kKeyBytes[kKeyedChains] = {4, 7, 12}; // what each keyed chain files by
+constexpr int kKeyedChains = 4;
+constexpr std::uint32_t kKeyBytes[kKeyedChains] = {3, 4, 7, 12}; // what each keyed chain files by
 constexpr std::uint32_t kKeyHashBits = 15;
 constexpr std::uint32_t kKeyHashSize = 1u << kKeyHashBits;
 
@@ -137,12 +137,12 @@ struct ChainLinks {
 };
 static_assert(sizeof(ChainLinks) == 8, "one record per position, four lanes");
 
-// The same for keyed chain 2, which only searches already holding a long
-// match follow: kept apart, so that the records the busiest walks read stay
-// eight bytes. rank repeats ChainLinks::rank.
+// The links of keyed chains 2 and 3, which only searches already holding a
+// match of six bytes or more follow: kept apart, so that an insertion
+// stores twelve bytes and the walks of these chains read a dense array
+// (their ranks are in ChainLinks, read only now and then).
 struct LongKeyLinks {
-    std::uint16_t next;
-    std::uint16_t rank;
+    std::uint16_t keyed_next[2];
 };
 
 struct DeflateState : DeflateEntryState {

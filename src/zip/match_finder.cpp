@@ -28,6 +28,8 @@ GW_FORCE_INLINE std::uint32_t same_key(const std::uint8_t* a, const std::uint8_t
                 ((cpu::load64(a) ^ cpu::load64(b)) |
                  (cpu::load64(a + kBytes - 8) ^ cpu::load64(b + kBytes - 8))) == 0);
         }
+    } else if constexpr (kBytes == 3) {
+        return static_cast<std::uint32_t>(((cpu::load32(a) ^ cpu::load32(b)) << 8) == 0);
     } else {
         std::uint32_t differ = cpu::load32(a) ^ cpu::load32(b);
         for (std::uint32_t i = 4; i < kBytes; i += 4) {
@@ -44,17 +46,12 @@ GW_FORCE_INLINE std::uint32_t keyed_next(const DeflateState& s, std::uint32_t no
     if constexpr (K < 2) {
         return s.links[node & kLinkMask].keyed_next[K];
     } else {
-        return s.long_links[node & kLinkMask].next;
+        return s.long_links[node & kLinkMask].keyed_next[K - 2];
     }
 }
 
-template <int K>
-GW_FORCE_INLINE std::uint32_t keyed_rank(const DeflateState& s, std::uint32_t node) {
-    if constexpr (K < 2) {
-        return s.links[node & kLinkMask].rank;
-    } else {
-        return s.long_links[node & kLinkMask].rank;
-    }
+inline std::uint32_t rank_of(const DeflateState& s, std::uint32_t node) {
+    return s.links[node & kLinkMask].rank;
 }
 
 // Files pos under its key on keyed chain K; returns the link to store.
@@ -88,29 +85,30 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
     ChainLinks record;
     record.next = static_cast<std::uint16_t>(reachable ? head : 0);
     record.rank = static_cast<std::uint16_t>(reachable ? s.links[head & kLinkMask].rank + 1 : 0);
-    record.keyed_next[0] = insert_keyed_read<0>(s, pos, read_end);
-    record.keyed_next[1] = insert_keyed_read<1>(s, pos, read_end);
+    record.keyed_next[0] = insert_keyed<0>(s, pos);
+    record.keyed_next[1] = insert_keyed<1>(s, pos);
     s.links[pos & kLinkMask] = record;
     LongKeyLinks long_record;
-    long_record.next = insert_keyed_read<2>(s, pos, read_end);
-    long_record.rank = record.rank;
+    long_record.keyed_next[0] = insert_keyed_read<2>(s, pos, read_end);
+    long_record.keyed_next[1] = insert_keyed_read<3>(s, pos, read_end);
     s.long_links[pos & kLinkMask] = long_record;
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     return head;
 }
 
 // Files the positions from..to whose keys reached past read_end when they
-// were inserted, now that their bytes are there (four-byte keys never do). All three are as they
-// were before a slide that refill may have made; fall is the fall of strstart.
+// were inserted, now that their bytes are there (three- and four-byte keys
+// never do). All three are as they were before a slide that refill may have
+// made; fall is the fall of strstart.
 void file_pending_keys(DeflateState& s, std::uint32_t from, std::uint32_t to,
                        std::uint32_t read_end, std::uint32_t fall) {
     for (std::uint32_t pos = from; pos <= to; ++pos) {
         const std::uint32_t now = pos - fall;
-        if (pos + kKeyBytes[1] > read_end) {
-            s.links[now & kLinkMask].keyed_next[1] = insert_keyed<1>(s, now);
-        }
         if (pos + kKeyBytes[2] > read_end) {
-            s.long_links[now & kLinkMask].next = insert_keyed<2>(s, now);
+            s.long_links[now & kLinkMask].keyed_next[0] = insert_keyed<2>(s, now);
+        }
+        if (pos + kKeyBytes[3] > read_end) {
+            s.long_links[now & kLinkMask].keyed_next[1] = insert_keyed<3>(s, now);
         }
     }
 }
@@ -195,7 +193,7 @@ void lz_refill(DeflateState& s) {
             cpu::slide16(s.head, kHashSize);
             cpu::slide16(&s.keyed_head[0][0], kKeyedChains * kKeyHashSize);
             cpu::slide16_links(&s.links[0].next, 4 * kWindowSize, 4);
-            cpu::slide16_links(&s.long_links[0].next, 2 * kWindowSize, 2);
+            cpu::slide16(&s.long_links[0].keyed_next[0], 2 * kWindowSize);
             more += kWindowSize;
         }
         if (s.eofile) {
@@ -345,11 +343,11 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
                 return false;
             }
         } else if (ends(node) != 0) {
-            if (((head_rank - keyed_rank<K>(s, node)) & 0xFFFF) >= chain_length || measure(node)) {
+            if (((head_rank - rank_of(s, node)) & 0xFFFF) >= chain_length || measure(node)) {
                 return true;
             }
         } else if ((++steps & 15) == 0 &&
-                   ((head_rank - keyed_rank<K>(s, node)) & 0xFFFF) >= chain_length) {
+                   ((head_rank - rank_of(s, node)) & 0xFFFF) >= chain_length) {
             return true;
         }
         node = keyed_next<K>(s, node);
@@ -381,20 +379,15 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
 
     // The keyed chains go on from the position searched from when it was
     // inserted just now (not so for the last two positions of the input). A
-    // search climbs from chain to chain as its best match grows: the
-    // three-byte chain up to a match of three bytes, keyed chain 0 up to one
-    // of six, keyed chain 1 up to one of eleven, then keyed chain 2.
-    if (s.lookahead >= kMinMatch) {
+    // search climbs from chain to chain as its best match grows: keyed chain
+    // 0 (three bytes) to its first match, chain 1 up to a match of six, chain
+    // 2 up to one of eleven, then chain 3. A first candidate right at the
+    // edge of reach is the only one the three-byte walk would visit.
+    if (s.lookahead >= kMinMatch && candidate > search.limit &&
+        search.best_len >= kKeyBytes[0] - 1) {
         const Search start = search;
         const std::uint32_t head_rank = s.links[candidate & kLinkMask].rank;
-        std::uint32_t visited = 0;
-        if (search.best_len < kKeyBytes[0] - 1) {
-            search.stop_len = std::min(search.nice_match, kKeyBytes[0] - 1);
-            search.walk_chain(s, candidate, chain_length);
-            visited = search.match_start;
-        }
-        if (search.best_len >= kKeyBytes[0] - 1 &&
-            !search.climb<0>(s, strstart, visited, head_rank, chain_length)) {
+        if (!search.climb<0>(s, strstart, 0, head_rank, chain_length)) {
             search = start;
             search.walk_chain(s, candidate, chain_length);
         }
@@ -565,6 +558,7 @@ void lz_finish(DeflateState& s) {
             s.keyed_head[0][lz_key_hash<0>(s.window + pos)] = 0;
             s.keyed_head[1][lz_key_hash<1>(s.window + pos)] = 0;
             s.keyed_head[2][lz_key_hash<2>(s.window + pos)] = 0;
+            s.keyed_head[3][lz_key_hash<3>(s.window + pos)] = 0;
         }
     }
     s.heads_clear = true;

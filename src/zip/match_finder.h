@@ -31,8 +31,8 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate);
    depends on it, only the speed: every candidate's bytes are compared. */
 template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p) {
     constexpr std::uint32_t kBytes = deflate_limits::kKeyBytes[K];
-    static_assert(kBytes == 4 || kBytes == 7 || kBytes == 12,
-                  "keys of four, seven or twelve bytes");
+    static_assert(kBytes == 3 || kBytes == 4 || kBytes == 7 || kBytes == 12,
+                  "keys of three, four, seven or twelve bytes");
     if constexpr (sizeof(void*) == 8) {
         // One or two loads and multiplies where registers are 64 bits wide.
         constexpr std::uint32_t kShift = 64 - deflate_limits::kKeyHashBits;
@@ -47,6 +47,9 @@ template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p
     } else {
         // 32-bit loads and multiplies, the last overlapping the one before.
         constexpr std::uint32_t kShift = 32 - deflate_limits::kKeyHashBits;
+        if constexpr (kBytes == 3) {
+            return ((cpu::load32(p) << 8) * 0x9E3779B1u) >> kShift;
+        }
         std::uint32_t h = cpu::load32(p) * 0x9E3779B1u;
         if constexpr (kBytes == 7) {
             h ^= cpu::load32(p + 3) * 0x85EBCA77u;

@@ -733,10 +733,11 @@ TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
     // or gives up and walks the three-byte chain, and finds the longest
     // match beyond them.
     for (const Bytes& input :
-         {AmidCollisions<0>("# Velmaris run 0002; stop. ", "Velm!\nVelmaris run 0002; stop. "),
-          AmidCollisions<1>("# Velmaris run 0002; stop. ",
-                            "Velmaris r!\nVelmaris run 0002; stop. "),
+         {AmidCollisions<0>("# Velmaris run 0002; stop. ", "Vel!\nVelmaris run 0002; stop. "),
+          AmidCollisions<1>("# Velmaris run 0002; stop. ", "Velm!\nVelmaris run 0002; stop. "),
           AmidCollisions<2>("# Velmaris run 0002; stop. ",
+                            "Velmaris r!\nVelmaris run 0002; stop. "),
+          AmidCollisions<3>("# Velmaris run 0002; stop. ",
                             "Velmaris run 0001;\nVelmaris run 0002; stop. ")}) {
         for (int level : {2, 8}) {
             ExpectModel(input, level);
