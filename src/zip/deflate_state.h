@@ -174,7 +174,8 @@ struct DeflateState : DeflateEntryState {
     // Heads of the chains of positions whose first kKeyBytes[k] bytes hash
     // alike: a search that already holds a match of kKeyBytes[k] - 1 bytes
     // follows keyed chain k, which passes over the far more numerous shorter
-    // repeats.
+    // repeats (for chain 0, over the other strings of the same three-byte
+    // hash).
     alignas(16) std::uint16_t
         keyed_head[deflate_limits::kKeyedChains][deflate_limits::kKeyHashSize];
 };

@@ -436,7 +436,7 @@ std::uint32_t lz_run(DeflateState& s) {
             const std::uint32_t max_insert = s.strstart + s.lookahead - kMinMatch;
             // Before the end of the input, at least 262 bytes are read from
             // the match's second position, so only the keys of its last few
-            // positions can reach past them: none of four bytes, the
+            // positions can reach past them: none of three or four bytes, the
             // seven-byte key of the last one, the twelve-byte keys of the
             // last six.
             const std::uint32_t read_end = s.eofile ? 0xFFFFFFFFu : s.strstart + s.lookahead;
