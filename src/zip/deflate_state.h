@@ -25,7 +25,7 @@ constexpr std::uint32_t kHashShift = 5;
 constexpr std::uint32_t kWindowSlack = 16;
 constexpr std::uint32_t kLinkMask = kWindowSize - 1;
 constexpr int kKeyedChains = 4;
-constexpr std::uint32_t kKeyBytes[kKeyedChains] = {3, 4, 7, 12}; // what each keyed chain files by
+constexpr std::uint32_t kKeyBytes[kKeyedChains] = {3, 4, 6, 12}; // what each keyed chain files by
 constexpr std::uint32_t kKeyHashBits = 15;
 constexpr std::uint32_t kKeyHashSize = 1u << kKeyHashBits;
 

@@ -62,12 +62,21 @@ template <int K> GW_FORCE_INLINE std::uint16_t insert_keyed(DeflateState& s, std
     return next;
 }
 
+// Before the end of the input, a match's positions are inserted with at
+// least 262 bytes read from its second position, so a key this long or
+// shorter has always been read when its position is inserted.
+constexpr std::uint32_t kKeyAlwaysRead = kMinLookahead - (kMaxMatch - 2);
+
 // Files pos on keyed chain K when its key's bytes are all below read_end;
 // returns the link to store (0 for a position left for file_pending_keys).
 template <int K>
 GW_FORCE_INLINE std::uint16_t insert_keyed_read(DeflateState& s, std::uint32_t pos,
                                                 std::uint32_t read_end) {
-    return pos + kKeyBytes[K] <= read_end ? insert_keyed<K>(s, pos) : 0;
+    if constexpr (kKeyBytes[K] <= kKeyAlwaysRead) {
+        return insert_keyed<K>(s, pos);
+    } else {
+        return pos + kKeyBytes[K] <= read_end ? insert_keyed<K>(s, pos) : 0;
+    }
 }
 
 // Inserts the string at pos into its hash chains and returns the previous
@@ -85,8 +94,8 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
     ChainLinks record;
     record.next = static_cast<std::uint16_t>(reachable ? head : 0);
     record.rank = static_cast<std::uint16_t>(reachable ? s.links[head & kLinkMask].rank + 1 : 0);
-    record.keyed_next[0] = insert_keyed<0>(s, pos);
-    record.keyed_next[1] = insert_keyed<1>(s, pos);
+    record.keyed_next[0] = insert_keyed_read<0>(s, pos, read_end);
+    record.keyed_next[1] = insert_keyed_read<1>(s, pos, read_end);
     s.links[pos & kLinkMask] = record;
     LongKeyLinks long_record;
     long_record.keyed_next[0] = insert_keyed_read<2>(s, pos, read_end);
@@ -97,14 +106,14 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
 }
 
 // Files the positions from..to whose keys reached past read_end when they
-// were inserted, now that their bytes are there (three- and four-byte keys
-// never do). All three are as they were before a slide that refill may have
-// made; fall is the fall of strstart.
+// were inserted, now that their bytes are there. All three are as they were
+// before a slide that refill may have made; fall is the fall of strstart.
 void file_pending_keys(DeflateState& s, std::uint32_t from, std::uint32_t to,
                        std::uint32_t read_end, std::uint32_t fall) {
+    static_assert(kKeyBytes[1] <= kKeyAlwaysRead, "chains 0 and 1 never wait");
     for (std::uint32_t pos = from; pos <= to; ++pos) {
         const std::uint32_t now = pos - fall;
-        if (pos + kKeyBytes[2] > read_end) {
+        if (kKeyBytes[2] > kKeyAlwaysRead && pos + kKeyBytes[2] > read_end) {
             s.long_links[now & kLinkMask].keyed_next[0] = insert_keyed<2>(s, now);
         }
         if (pos + kKeyBytes[3] > read_end) {
@@ -434,11 +443,9 @@ std::uint32_t lz_run(DeflateState& s) {
 
         if (s.prev_length >= kMinMatch && match_length <= s.prev_length) {
             const std::uint32_t max_insert = s.strstart + s.lookahead - kMinMatch;
-            // Before the end of the input, at least 262 bytes are read from
-            // the match's second position, so only the keys of its last few
-            // positions can reach past them: none of three or four bytes, the
-            // seven-byte key of the last one, the twelve-byte keys of the
-            // last six.
+            // Only the longest keys of the match's last few positions can
+            // reach past the bytes read: the twelve-byte keys of the last six
+            // (see kKeyAlwaysRead).
             const std::uint32_t read_end = s.eofile ? 0xFFFFFFFFu : s.strstart + s.lookahead;
             const bool flush = ct_tally(s, s.strstart - 1 - prev_match, s.prev_length - kMinMatch);
             s.lookahead -= s.prev_length - 1;

@@ -31,8 +31,7 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate);
    depends on it, only the speed: every candidate's bytes are compared. */
 template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p) {
     constexpr std::uint32_t kBytes = deflate_limits::kKeyBytes[K];
-    static_assert(kBytes == 3 || kBytes == 4 || kBytes == 7 || kBytes == 12,
-                  "keys of three, four, seven or twelve bytes");
+    static_assert(kBytes >= 3 && kBytes <= 12, "keys of three to twelve bytes");
     if constexpr (sizeof(void*) == 8) {
         // One or two loads and multiplies where registers are 64 bits wide.
         constexpr std::uint32_t kShift = 64 - deflate_limits::kKeyHashBits;
@@ -40,9 +39,10 @@ template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p
             return static_cast<std::uint32_t>(
                 ((cpu::load64(p) << (64 - 8 * kBytes)) * 0x9E3779B97F4A7C15ull) >> kShift);
         } else {
-            return static_cast<std::uint32_t>(((cpu::load64(p) * 0x9E3779B97F4A7C15ull) ^
-                                               (cpu::load64(p + 4) * 0xC2B2AE3D27D4EB4Full)) >>
-                                              kShift);
+            return static_cast<std::uint32_t>(
+                ((cpu::load64(p) * 0x9E3779B97F4A7C15ull) ^
+                 (cpu::load64(p + kBytes - 8) * 0xC2B2AE3D27D4EB4Full)) >>
+                kShift);
         }
     } else {
         // 32-bit loads and multiplies, the last overlapping the one before.
@@ -51,10 +51,10 @@ template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p
             return ((cpu::load32(p) << 8) * 0x9E3779B1u) >> kShift;
         }
         std::uint32_t h = cpu::load32(p) * 0x9E3779B1u;
-        if constexpr (kBytes == 7) {
-            h ^= cpu::load32(p + 3) * 0x85EBCA77u;
-        } else if constexpr (kBytes == 12) {
-            h ^= (cpu::load32(p + 4) * 0x85EBCA77u) ^ (cpu::load32(p + 8) * 0xC2B2AE3Du);
+        if constexpr (kBytes > 4 && kBytes <= 8) {
+            h ^= cpu::load32(p + kBytes - 4) * 0x85EBCA77u;
+        } else if constexpr (kBytes > 8) {
+            h ^= (cpu::load32(p + 4) * 0x85EBCA77u) ^ (cpu::load32(p + kBytes - 4) * 0xC2B2AE3Du);
         }
         return h >> kShift;
     }

@@ -748,10 +748,10 @@ TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
 TEST(DeflateModel, KeysOfPositionsInsertedAtTheEdgeOfTheInputReadSoFar) {
     // Read a byte at a time, the input ends 262 bytes past the position after
     // a 258-byte match, so the match's last positions are inserted before the
-    // bytes that complete their seven- and twelve-byte keys have arrived. The
-    // string at the last of them comes back after a nearer one that shares
-    // only its first ten (or fourteen) bytes: the far one is the longest
-    // match, found on the seven-byte (or twelve-byte) chain.
+    // bytes that complete their twelve-byte keys have arrived. The string at
+    // the last of them comes back after a nearer one that shares only its
+    // first ten (or fourteen) bytes: the far one is the longest match, found
+    // on the six-byte (or twelve-byte) chain.
     for (const std::ptrdiff_t shared : {10, 14}) {
         const Bytes head = RandomBytes(300, 51);
         Bytes input = head;
