@@ -1,5 +1,7 @@
 #include "zip/bit_writer.h"
 
+#include "zip/cpu_ops.h"
+
 #include <cstring>
 
 namespace {
@@ -13,7 +15,7 @@ void mark_lost(DeflateState& s) {
 }
 } // namespace
 
-void DeflateSinkFlush(DeflateSink& sink) {
+GW_ALIGN_STACK void DeflateSinkFlush(DeflateSink& sink) {
     if (sink.fill == 0 || sink.write == nullptr) {
         return;
     }

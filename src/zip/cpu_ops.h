@@ -15,6 +15,17 @@
 #define GW_FORCE_INLINE inline __attribute__((always_inline))
 #endif
 
+// Marks the compressor's entry points. 32-bit x86 GCC builds compile the
+// compressor without realigning the stack in each function that keeps SSE
+// values on it (a realigning function loses its frame pointer register, one
+// of seven); an entry point realigns once for all it calls, whatever the
+// alignment its caller passes.
+#if (defined(__GNUC__) || defined(__clang__)) && defined(__i386__)
+#define GW_ALIGN_STACK __attribute__((force_align_arg_pointer))
+#else
+#define GW_ALIGN_STACK
+#endif
+
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define GW_HAVE_SSE2 1

@@ -1,6 +1,7 @@
 #include "zip/deflate.h"
 
 #include "zip/block_coder.h"
+#include "zip/cpu_ops.h"
 #include "zip/deflate_state.h"
 #include "zip/match_finder.h"
 
@@ -14,8 +15,8 @@ namespace {
 thread_local std::unique_ptr<DeflateState> t_spare_state;
 } // namespace
 
-DeflateResult DeflateEntry(DeflateRead read, void* read_context, DeflateSink& sink, int level,
-                           std::uint16_t& flags) {
+GW_ALIGN_STACK DeflateResult DeflateEntry(DeflateRead read, void* read_context, DeflateSink& sink,
+                                          int level, std::uint16_t& flags) {
     DeflateResult result;
     std::unique_ptr<DeflateState> state = std::move(t_spare_state);
     if (!state) {
