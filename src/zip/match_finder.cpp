@@ -91,12 +91,14 @@ inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
     // positions along it always fall. A keyed link may point out of reach:
     // the walks stop there, and only the ranks need a reachable predecessor.
     const bool reachable = head != 0 && pos - head <= kMaxDist;
-    ChainLinks record;
+    const std::uint32_t rank = reachable ? s.links[head & kLinkMask].rank + 1u : 0u;
+    // Filled field by field: a record built whole first would make 32-bit
+    // builds store its halves and reload them as one, which stalls.
+    ChainLinks& record = s.links[pos & kLinkMask];
     record.next = static_cast<std::uint16_t>(reachable ? head : 0);
-    record.rank = static_cast<std::uint16_t>(reachable ? s.links[head & kLinkMask].rank + 1 : 0);
+    record.rank = static_cast<std::uint16_t>(rank);
     record.keyed_next[0] = insert_keyed_read<0>(s, pos, read_end);
     record.keyed_next[1] = insert_keyed_read<1>(s, pos, read_end);
-    s.links[pos & kLinkMask] = record;
     LongKeyLinks long_record;
     long_record.keyed_next[0] = insert_keyed_read<2>(s, pos, read_end);
     long_record.keyed_next[1] = insert_keyed_read<3>(s, pos, read_end);
