@@ -11,13 +11,11 @@
    message). */
 void ct_put_bytes_slow(DeflateState& s, const std::uint8_t* bytes, std::uint32_t count);
 
-/* Moves 32 finished bits from the gatherer to the sink. */
-inline void ct_spill32(DeflateState& s) {
-    const std::uint32_t v = static_cast<std::uint32_t>(s.bit_buf);
+/* Places the 32 bits v, least significant byte first, into the sink and
+   counts them as sent; the bits themselves are the caller's. */
+inline void ct_store32(DeflateState& s, std::uint32_t v) {
     DeflateSink& sink = *s.sink;
     s.bytes_out += 4;
-    s.bit_buf >>= 32;
-    s.bit_valid -= 32;
     if (sink.capacity - sink.fill >= 4) {
         std::uint8_t* p = sink.buffer + sink.fill;
         p[0] = static_cast<std::uint8_t>(v);
@@ -31,6 +29,14 @@ inline void ct_spill32(DeflateState& s) {
                                    static_cast<std::uint8_t>(v >> 16),
                                    static_cast<std::uint8_t>(v >> 24)};
     ct_put_bytes_slow(s, bytes, 4);
+}
+
+/* Moves 32 finished bits from the gatherer to the sink. */
+inline void ct_spill32(DeflateState& s) {
+    const std::uint32_t v = static_cast<std::uint32_t>(s.bit_buf);
+    s.bit_buf >>= 32;
+    s.bit_valid -= 32;
+    ct_store32(s, v);
 }
 
 /* Sends the low length bits of value (length 1..32, value with no bits above
@@ -67,11 +73,10 @@ public:
         buf_ |= static_cast<std::uint64_t>(value) << valid_;
         valid_ += length;
         if (valid_ >= 32) {
-            s_.bit_buf = buf_;
-            s_.bit_valid = valid_;
-            ct_spill32(s_);
-            buf_ = s_.bit_buf;
-            valid_ = s_.bit_valid;
+            const std::uint32_t v = static_cast<std::uint32_t>(buf_);
+            buf_ >>= 32;
+            valid_ -= 32;
+            ct_store32(s_, v);
         }
     }
 
