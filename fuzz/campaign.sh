@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # A long fuzzing campaign: fuzz/campaign.sh HOURS (fractions allowed, e.g. 0.25).
-# Builds both libFuzzer targets in the native-asan tree, then runs them side by
+# Builds the libFuzzer targets in the native-asan tree, then runs them side by
 # side, one process each at the lowest priority, each on its own working corpus
-# in the build tree (seeded from fuzz/corpus/<target>). A target that stops on a
-# finding starts again for the time left, so one fault does not end the run;
-# while /tmp/gleanwell-bench.lock exists (benchmarks being timed) none runs.
+# in the build tree (seeded from fuzz/corpus/<target>; the compressor's model
+# target from the compressor's seeds). A target that stops on a finding starts
+# again for the time left, so one fault does not end the run; while
+# /tmp/gleanwell-bench.lock exists (benchmarks being timed) none runs.
 # Creating build/native-asan/fuzz/campaign/stop ends the campaign early.
 # Prints per target the executions, the rate and the findings (crash, leak,
 # timeout and oom files); exits 1 when there is any finding.
@@ -16,7 +17,7 @@ if [ $# -ne 1 ] || ! awk -v h="$1" 'BEGIN { exit !(h + 0 > 0) }'; then
   exit 2
 fi
 seconds=$(awk -v h="$1" 'BEGIN { s = int(h * 3600 + 0.5); print (s < 1 ? 1 : s) }')
-targets=(deflate zip_writer)
+targets=(deflate deflate_model zip_writer)
 lock=/tmp/gleanwell-bench.lock
 work=build/native-asan/fuzz/campaign
 # Creating this file ends the campaign early, with its figures.
@@ -32,7 +33,7 @@ wait_for_benchmarks() {
 
 wait_for_benchmarks
 cmake --preset native-asan >/dev/null
-nice -n 19 cmake --build --preset native-asan --target deflate_fuzz zip_writer_fuzz -- -j2 >/dev/null
+nice -n 19 cmake --build --preset native-asan --target deflate_fuzz deflate_model_fuzz zip_writer_fuzz -- -j2 >/dev/null
 
 # Runs one target until it has fuzzed for the given time. While benchmarks are
 # timed the target is interrupted (libFuzzer then prints its statistics) and
@@ -52,7 +53,7 @@ run_target() {
     started=$(date +%s)
     nice -n 19 "build/native-asan/fuzz/${target}_fuzz" -max_total_time="$left" -max_len=65536 \
       -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/findings/" \
-      "$dir/corpus" "fuzz/corpus/$target" >>"$dir/log" 2>&1 &
+      "$dir/corpus" "fuzz/corpus/${target%_model}" >>"$dir/log" 2>&1 &
     pid=$!
     while kill -0 "$pid" 2>/dev/null; do
       if [ -e "$lock" ] || [ -e "$stop" ]; then

@@ -1,6 +1,7 @@
 // libFuzzer target: compresses any input at a level the fuzzer picks and
 // checks the round trip through zlib's inflate, the reported size and the
 // absence of check messages.
+#include "deflate_fuzz_input.h"
 #include "zip/deflate.h"
 
 #include <zlib.h>
@@ -45,28 +46,9 @@ void Require(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // First byte: level (bits 0-2, plus 1), read size (bits 3-5) and tiling
-    // (bits 6-7 both set): a short input repeated past 132,000 bytes (each
-    // copy's first byte varied) reaches several window slides quickly. Only
-    // one input in four is tiled, so most runs stay short and fast.
-    const std::uint8_t control = size != 0 ? data[0] : 7;
-    const int level = (control & 7) + 1;
-    const std::uint32_t chunks[] = {0, 1, 3, 100, 262, 4096, 33000, 65535};
-    const std::uint8_t* payload = size != 0 ? data + 1 : data;
-    const std::size_t payload_size = size != 0 ? size - 1 : 0;
-    std::vector<std::uint8_t> tiled;
-    const std::size_t tile_target = (control >> 6) == 3 ? std::size_t{132000} : 0;
-    if (tile_target != 0 && payload_size != 0) {
-        const std::size_t copies = (tile_target + payload_size - 1) / payload_size;
-        tiled.resize(copies * payload_size);
-        for (std::size_t copy = 0; copy < copies; ++copy) {
-            std::uint8_t* start = tiled.data() + copy * payload_size;
-            std::memcpy(start, payload, payload_size);
-            start[0] = static_cast<std::uint8_t>(start[0] ^ static_cast<std::uint8_t>(copy));
-        }
-    }
-    Source source{tiled.empty() ? payload : tiled.data(),
-                  tiled.empty() ? payload_size : tiled.size(), 0, chunks[(control >> 3) & 7]};
+    const DeflateFuzzInput input = DecodeDeflateFuzzInput(data, size);
+    const int level = input.level;
+    Source source{input.data.data(), input.data.size(), 0, input.chunk};
 
     std::vector<std::uint8_t> out;
     out.reserve(source.size + source.size / 8 + 64);

@@ -554,24 +554,25 @@ std::uint32_t CoveredBytes(const TraceBlock& block) {
 } // namespace
 
 std::string ModelMismatch(const Bytes& input, int level, std::uint32_t chunk) {
-    std::ostringstream at;
-    at << "level " << level << ", reads of " << chunk << ": ";
+    const std::string where =
+        "level " + std::to_string(level) + ", reads of " + std::to_string(chunk) + ": ";
     const Compressed c = Compress(input, level, chunk);
     const Trace trace = TraceDeflate(c.bytes);
     if (!trace.error.empty()) {
-        return at.str() + "the output does not decode: " + trace.error;
+        return where + "the output does not decode: " + trace.error;
     }
     if (trace.data != input) {
-        return at.str() + "the output decodes to other bytes";
+        return where + "the output decodes to other bytes";
     }
     const std::vector<ModelBlock> model = Model(input, level).Run();
     if (trace.blocks.size() != model.size()) {
-        at << trace.blocks.size() << " blocks, the model " << model.size();
-        return at.str();
+        return where + std::to_string(trace.blocks.size()) + " blocks, the model " +
+               std::to_string(model.size());
     }
     for (std::size_t b = 0; b < model.size(); ++b) {
         const TraceBlock& got = trace.blocks[b];
-        at << "block " << b << ": ";
+        std::ostringstream at;
+        at << where << "block " << b << ": ";
         if (CoveredBytes(got) != model[b].input_bytes) {
             at << "covers " << CoveredBytes(got) << " bytes, the model " << model[b].input_bytes;
             return at.str();
