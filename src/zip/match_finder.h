@@ -28,8 +28,8 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate);
 /* Keyed chain K's hash of the kKeyBytes[K] bytes at p, below kKeyHashSize.
    It may read eight bytes at p, or the key's bytes where they are more (the
    window's slack covers its last positions); the bytes past the key do not
-   change it. The output never
-   depends on it, only the speed: every candidate's bytes are compared. */
+   change it. The output never depends on it, only the speed: every
+   candidate's bytes are compared. */
 template <int K> GW_FORCE_INLINE std::uint32_t lz_key_hash(const std::uint8_t* p) {
     constexpr std::uint32_t kBytes = deflate_limits::kKeyBytes[K];
     static_assert(kBytes >= 3 && kBytes <= 12, "keys of three to twelve bytes");
