@@ -33,14 +33,15 @@ void ExpectSameAfter(const Bytes& before, int before_level, const Bytes& input, 
 } // namespace
 
 TEST(DeflateStateReuse, NextEntryFindsNoCandidateOfThePreviousOne) {
-    const Bytes text = WordText(3000, 7);
-    const Bytes prefix(text.begin(), text.begin() + 1500);
+    const Bytes text = WordText(1800, 7);
+    const Bytes prefix(text.begin(), text.begin() + 900);
     // Heads cleared by hashing the few positions again.
     ExpectSameAfter(text, 8, text, 8);
     ExpectSameAfter(text, 8, prefix, 8);
     ExpectSameAfter(prefix, 8, text, 8);
     ExpectSameAfter(FromText("ab"), 8, FromText("abcabcabc"), 8);
     // Heads cleared whole: many positions, or a window that slid.
+    ExpectSameAfter(WordText(3000, 7), 8, text, 8);
     ExpectSameAfter(WordText(20000, 3), 8, text, 8);
     ExpectSameAfter(RecordBinary(200000, 5), 8, RecordBinary(3000, 5), 8);
     // Another level's tuning and loop, and an empty entry between.
