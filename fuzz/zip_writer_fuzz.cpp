@@ -82,7 +82,27 @@ constexpr std::uint32_t kLocalHeaderFixed = 30 + 17;  // local header and its ex
 constexpr std::uint32_t kCentralHeaderFixed = 46 + 9; // central header and its extra field
 constexpr std::uint32_t kEndRecord = 22;
 constexpr std::uint32_t kDescriptor = 16;
-constexpr std::uint32_t kNameField = 260; // name bytes and a terminating zero
+constexpr std::uint32_t kNameCharacters = 259;                // characters of a name at most
+constexpr std::uint32_t kNameField = kNameCharacters * 4 + 1; // name bytes and a terminating zero
+constexpr std::uint16_t kUtf8Flag = 0x0800;
+
+// Every byte but a UTF-8 continuation byte starts a character.
+std::size_t Characters(const std::string& name) {
+    std::size_t count = 0;
+    for (char c : name) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+bool HasNonAscii(const std::string& name) {
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;
+        }
+    }
+    return false;
+}
 
 const char* const kStoredExtensions[] = {".Z",   ".zip", ".zoo", ".arc",
                                          ".lzh", ".arj", ".gz",  ".tgz"};
@@ -147,9 +167,15 @@ std::string MakeName(Script& script) {
         letters(script.Byte() % 8);
         stored_extension();
         break;
-    case 3: // around the 259-byte limit
+    case 3: // around the 259-character limit, in one- or three-byte characters
         letters(1);
-        name.append(250 + script.Byte() % 16 - 1, 'n');
+        if (script.Byte() & 1) {
+            for (int i = 250 + script.Byte() % 16 - 1; i > 0; --i) {
+                name += "\xe6\x95\xb0";
+            }
+        } else {
+            name.append(250 + script.Byte() % 16 - 1, 'n');
+        }
         if (script.Byte() & 1) {
             name[name.size() / 2] = '\\';
         }
@@ -404,11 +430,12 @@ void VerifyArchive(const Archive& archive, const std::uint8_t* bytes, std::size_
         if (expected.raw_known) {
             Require(got.raw == expected.raw, "entry bytes differ from the compressor's");
         }
+        const std::uint16_t utf8 = HasNonAscii(expected.name) ? kUtf8Flag : 0;
         if (archive.seekable) {
-            Require(got.flags == (expected.method == 8 ? 2 : 0) && !got.has_descriptor,
+            Require(got.flags == ((expected.method == 8 ? 2 : 0) | utf8) && !got.has_descriptor,
                     "flags on a seekable output");
         } else {
-            Require(got.flags == 8 && got.has_descriptor && got.local_crc == 0 &&
+            Require(got.flags == (8 | utf8) && got.has_descriptor && got.local_crc == 0 &&
                         got.local_compressed == expected.local_compressed &&
                         got.local_uncompressed == expected.local_uncompressed,
                     "first local header on a non-seekable output");
@@ -863,7 +890,8 @@ private:
             expected = ZipResult::PreviousError;
         } else if (archive.ended) {
             expected = ZipResult::AlreadyEnded;
-        } else if (name.empty() || stored.size() + 1 > kNameField) {
+        } else if (name.empty() || stored.size() + 1 > kNameField ||
+                   Characters(stored) > kNameCharacters) {
             expected = ZipResult::BadArguments;
         } else if (open_result != ZipResult::Success) {
             expected = open_result;

@@ -59,6 +59,13 @@ FileHandle FileCreateForWrite(const char* path);
    failure. */
 FileHandle FileOpenForRead(const char* path);
 
+/* Converts name, narrow text in the system code page as paths are, into
+   UTF-8 in out (capacity bytes with the terminating zero). Returns the
+   length in bytes, or 0 when name is empty, cannot be converted or does not
+   fit. Where the code page is UTF-8 already (the product's manifest asks for
+   it; POSIX names are taken as UTF-8) the bytes are copied as they are. */
+std::uint32_t NarrowNameToUtf8(const char* name, char* out, std::uint32_t capacity);
+
 /* Closes a handle from this layer or a duplicate; kNoFile is ignored. */
 void FileClose(FileHandle file);
 

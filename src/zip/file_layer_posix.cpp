@@ -2,6 +2,7 @@
 #include "file_layer.h"
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -47,6 +48,15 @@ FileHandle FileOpenForRead(const char* path) {
         return kNoFile;
     }
     return fd;
+}
+
+std::uint32_t NarrowNameToUtf8(const char* name, char* out, std::uint32_t capacity) {
+    std::size_t length = std::strlen(name);
+    if (length == 0 || length + 1 > capacity) {
+        return 0;
+    }
+    std::memcpy(out, name, length + 1);
+    return static_cast<std::uint32_t>(length);
 }
 
 void FileClose(FileHandle file) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -38,6 +39,30 @@ FileHandle FileOpenForRead(const char* path) {
     return FromHandle(CreateFileA(path, GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::uint32_t NarrowNameToUtf8(const char* name, char* out, std::uint32_t capacity) {
+    std::size_t length = std::strlen(name);
+    if (length == 0 || length + 1 > capacity) {
+        return 0;
+    }
+    if (GetACP() == CP_UTF8) {
+        std::memcpy(out, name, length + 1);
+        return static_cast<std::uint32_t>(length);
+    }
+    // A code-page byte is at most one UTF-16 unit, and that at most three
+    // UTF-8 bytes: the wide form of a name that may fit fits here.
+    WCHAR wide[1024];
+    if (length + 1 > sizeof wide / sizeof wide[0]) {
+        return 0;
+    }
+    int units = MultiByteToWideChar(CP_ACP, 0, name, -1, wide, sizeof wide / sizeof wide[0]);
+    if (units <= 0) {
+        return 0;
+    }
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, units, out, static_cast<int>(capacity),
+                                    nullptr, nullptr);
+    return bytes <= 1 ? 0 : static_cast<std::uint32_t>(bytes - 1);
 }
 
 void FileClose(FileHandle file) {

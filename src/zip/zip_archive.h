@@ -64,8 +64,10 @@ public:
        in ZipLastResult. */
     static ZipHandle* Create(const void* target, std::uint32_t size, ZipDataKind kind);
 
-    /* Adds one entry named name (backslashes become slashes; at most 259
-       bytes, a folder's appended slash included) from source: a path, an open
+    /* Adds one entry named name, narrow text in the system code page
+       (backslashes become slashes; at most 259 characters, a folder's
+       appended slash included; stored in UTF-8, and marked so by flag bit 11
+       when not ASCII) from source: a path, an open
        readable handle (size: its length when it is not a disk file, 0 =
        unknown), a memory block of size bytes, or nothing for a Folder. Names
        with a compressed-file extension are stored, others deflated. Returns

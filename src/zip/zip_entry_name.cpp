@@ -34,6 +34,14 @@ std::uint32_t MakeEntryName(const char* name, bool folder, char* field) {
     if (length + (add_slash ? 1 : 0) + 1 > kZipNameCapacity) {
         return 0;
     }
+    // Characters, not bytes: every byte but a UTF-8 continuation starts one.
+    std::size_t characters = add_slash ? 1 : 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        characters += (static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    if (characters > kZipNameCharacters) {
+        return 0;
+    }
     for (std::size_t i = 0; i < length; ++i) {
         field[i] = name[i] == '\\' ? '/' : name[i];
     }
@@ -42,6 +50,15 @@ std::uint32_t MakeEntryName(const char* name, bool folder, char* field) {
     }
     field[length] = '\0';
     return static_cast<std::uint32_t>(length);
+}
+
+bool IsNonAsciiName(const char* name) {
+    for (; *name != '\0'; ++name) {
+        if (static_cast<unsigned char>(*name) >= 0x80) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IsStoredName(const char* name) {

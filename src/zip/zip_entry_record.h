@@ -15,7 +15,8 @@ constexpr std::uint32_t kEndRecordSize = 22;
 
 constexpr std::uint16_t kVersionMadeBy = 0x0B17; // 2.3, host system 11
 constexpr std::uint16_t kVersionNeeded = 20;
-constexpr std::uint16_t kFlagDescriptor = 8; // sizes and CRC follow the data
+constexpr std::uint16_t kFlagDescriptor = 8;    // sizes and CRC follow the data
+constexpr std::uint16_t kFlagUtf8Name = 0x0800; // the name is UTF-8
 
 // Largest local header with its name and extra field.
 constexpr std::uint32_t kLocalHeaderCapacity =

@@ -90,9 +90,19 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
     }
     record_ = ZipEntryRecord{};
     bool folder = kind == ZipDataKind::Folder;
-    std::uint32_t name_length = MakeEntryName(name, folder, record_.name);
+    // Names are stored in UTF-8, so every reader shows them as they are; an
+    // ASCII name stays unmarked, as it always was.
+    char utf8_name[kZipNameCapacity];
+    std::uint32_t name_length = 0;
+    if (name != nullptr && NarrowNameToUtf8(name, utf8_name, kZipNameCapacity) != 0) {
+        name_length = MakeEntryName(utf8_name, folder, record_.name);
+    }
     if (name_length == 0) {
         return ZipResult::BadArguments;
+    }
+    if (IsNonAsciiName(record_.name)) {
+        record_.flags |= kFlagUtf8Name;
+        record_.local_flags |= kFlagUtf8Name;
     }
     if (entry_count_ >= kZipEntryLimit) {
         return ZipResult::WriteFailed;

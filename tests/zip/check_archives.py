@@ -7,7 +7,8 @@ names, one a line, in order), expect/ (the expected bytes of each file
 entry, under its entry name) and skip.txt (readers known unable to open this
 kind of archive at all, one "tool reason" a line). Every archive must pass `unzip -t`, `7z t`,
 `bsdtar -tf` (and extract with `bsdtar -xO`, which checks the CRCs) and
-Python's zipfile (testzip plus a byte-exact comparison).
+Python's zipfile (testzip plus a byte-exact comparison); with names.txt, each
+reader's listing must show exactly those names.
 Exit status: 0 all accepted, 1 a reader refused, 77 a reader is missing
 (the others were still run).
 """
@@ -18,14 +19,58 @@ import sys
 import zipfile
 
 
+# Readers print names as the locale allows; UTF-8 shows every name as it is.
+READER_ENV = dict(os.environ, LC_ALL="C.UTF-8")
+
+
 def run(command):
     extracting = "-xOf" in command
     done = subprocess.run(command, stdout=subprocess.DEVNULL if extracting else subprocess.PIPE,
-                          stderr=subprocess.STDOUT if not extracting else subprocess.PIPE)
+                          stderr=subprocess.STDOUT if not extracting else subprocess.PIPE,
+                          env=READER_ENV)
     if done.returncode != 0:
         text = (done.stderr if extracting else done.stdout).decode("utf-8", "replace")
         return "%s failed (%d):\n%s" % (" ".join(command), done.returncode, text[-3000:])
     return None
+
+
+def wanted_names(case):
+    names_file = os.path.join(case, "names.txt")
+    if not os.path.exists(names_file):
+        return None
+    with open(names_file, "rb") as f:
+        return [line.decode("utf-8", "surrogateescape") for line in f.read().split(b"\n") if line]
+
+
+def listed_names(tool, archive):
+    """The entry names a reader lists, or None when it cannot be asked."""
+    if tool == "unzip":
+        command, prefix = ["unzip", "-Z1", archive], None
+    elif tool == "7z":
+        command, prefix = [shutil.which("7z") or shutil.which("7zz") or "7za",
+                           "l", "-slt", "-ba", archive], "Path = "
+    else:
+        command, prefix = ["bsdtar", "-tf", archive], None
+    done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          env=READER_ENV)
+    if done.returncode != 0:
+        return None
+    lines = done.stdout.decode("utf-8", "surrogateescape").split("\n")
+    if prefix is None:
+        return [line for line in lines if line]
+    return [line[len(prefix):] for line in lines if line.startswith(prefix)]
+
+
+def check_listing(tool, archive, wanted):
+    got = listed_names(tool, archive)
+    if got is None:
+        return []
+    if tool == "7z":
+        # 7-Zip shows folders without their closing slash.
+        wanted = [name[:-1] if name.endswith("/") else name for name in wanted]
+    if got != wanted:
+        return ["%s lists %r, expected %r" % (tool, got[:20], wanted[:20])]
+    return []
 
 
 def check_python(case, archive):
@@ -35,10 +80,8 @@ def check_python(case, archive):
         if bad is not None:
             problems.append("zipfile.testzip: bad entry %r" % bad)
         infos = z.infolist()
-        names_file = os.path.join(case, "names.txt")
-        if os.path.exists(names_file):
-            with open(names_file, "rb") as f:
-                wanted = [line.decode("latin-1") for line in f.read().split(b"\n") if line]
+        wanted = wanted_names(case)
+        if wanted is not None:
             got = [info.orig_filename for info in infos]
             if got != wanted:
                 problems.append("entry names %r, expected %r" % (got[:20], wanted[:20]))
@@ -81,6 +124,8 @@ def check_case(case):
         problem = run(command)
         if problem:
             problems.append(problem)
+        elif "-xOf" not in command and wanted_names(case) is not None:
+            problems.extend(check_listing(tool, archive, wanted_names(case)))
     try:
         problems.extend(check_python(case, archive))
     except zipfile.BadZipFile as error:

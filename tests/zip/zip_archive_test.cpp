@@ -245,6 +245,71 @@ TEST(ZipLayoutTest, FolderEntriesGetASlashAndFixedAttributes) {
     EXPECT_READERS_ACCEPT(reader_case);
 }
 
+TEST(ZipNameTest, NamesOutsideAsciiAreStoredInUtf8AndFlaggedInBothHeaders) {
+    // UTF-8 names as readers must show them; each goes in in the system code
+    // page, as paths do, where that code page can hold it.
+    const std::string cjk = "\xe6\x95\xb0"; // one character, three bytes
+    std::string longest;
+    for (int i = 0; i < 255; ++i) {
+        longest += cjk;
+    }
+    longest += ".txt"; // 259 characters in 769 bytes
+    struct Case {
+        std::string utf8;
+        bool folder;
+        std::uint16_t flags;
+    };
+    const std::vector<Case> cases = {
+        {"plain.txt", false, 2},
+        {"R\xc3\xa9sultats.txt", false, 0x802},
+        {"M\xc3\xbcller \xc3\x9f.zip", false, 0x800},
+        {"\xce\xa9mega\\" + cjk + ".txt", false, 0x802},
+        {"\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac", true, 0x800},
+        {longest, false, 0x802},
+    };
+    MemoryArchive archive;
+    ReaderCase reader_case;
+    std::vector<std::string> names;
+    std::vector<std::uint16_t> flags;
+    for (const Case& c : cases) {
+        std::string narrow;
+        if (!NarrowFromUtf8(c.utf8, narrow)) {
+            continue; // not in this code page: the program's own manifest makes it UTF-8
+        }
+        std::string data = "bytes of " + c.utf8;
+        ZipResult added =
+            c.folder ? archive.AddFolder(narrow.c_str()) : archive.AddMemory(narrow.c_str(), data);
+        ASSERT_EQ(ZipResult::Success, added) << c.utf8;
+        std::string stored = c.utf8;
+        for (char& ch : stored) {
+            ch = ch == '\\' ? '/' : ch;
+        }
+        names.push_back(stored + (c.folder ? "/" : ""));
+        flags.push_back(c.flags);
+        if (!c.folder) {
+            reader_case.Expect(stored, data);
+        }
+    }
+    std::string too_long = longest.substr(0, longest.size() - 4) + cjk + ".txt";
+    std::string narrow_too_long;
+    if (NarrowFromUtf8(too_long, narrow_too_long)) {
+        EXPECT_EQ(ZipResult::BadArguments, archive.AddMemory(narrow_too_long.c_str(), "x"));
+    }
+    std::string bytes = archive.Finish();
+    ParsedArchive parsed = ParseArchive(bytes);
+    ASSERT_EQ("", parsed.error);
+    ASSERT_EQ(names.size(), parsed.entries.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(names[i], parsed.entries[i].name);
+        EXPECT_EQ(flags[i], parsed.entries[i].flags) << names[i];
+        EXPECT_EQ(flags[i], parsed.entries[i].local_flags) << names[i];
+        EXPECT_EQ(20, parsed.entries[i].needed) << names[i];
+    }
+    SaveForReaders(bytes, reader_case);
+    reader_case.ExpectNames(names);
+    EXPECT_READERS_ACCEPT(reader_case);
+}
+
 TEST(ZipNameTest, EmptyAndOverlongNamesAreRefusedAndWriteNothing) {
     MemoryArchive archive;
     ASSERT_EQ(ZipResult::Success, archive.AddFolder("first"));

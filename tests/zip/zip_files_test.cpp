@@ -441,6 +441,28 @@ TEST_F(ZipFilesTest, PipeOutputGetsDataDescriptors) {
     EXPECT_READERS_ACCEPT(reader_case);
 }
 
+TEST_F(ZipFilesTest, PipeOutputFlagsUtf8NamesBesideItsDescriptors) {
+    std::string name;
+    if (!NarrowFromUtf8("Sch\xc3\xa4tze.txt", name)) {
+        GTEST_SKIP() << "the code page has no a-umlaut";
+    }
+    PipeDrain drain;
+    ZipHandle* handle =
+        ZipArchive::Create(FileHandleToPointer(drain.WriteEnd()), 0, ZipDataKind::Handle);
+    ASSERT_NE(nullptr, handle);
+    ASSERT_EQ(ZipResult::Success, AddMemory(handle, name.c_str(), "values"));
+    ASSERT_EQ(ZipResult::Success, AddMemory(handle, "plain.txt", "values"));
+    ASSERT_EQ(ZipResult::Success, ZipArchive::Close(handle));
+    ParsedArchive parsed = ParseArchive(drain.Finish());
+    ASSERT_EQ("", parsed.error);
+    ASSERT_EQ(2u, parsed.entries.size());
+    EXPECT_EQ("Sch\xc3\xa4tze.txt", parsed.entries[0].name);
+    EXPECT_EQ(0x808, parsed.entries[0].flags);
+    EXPECT_EQ(0x808, parsed.entries[0].local_flags);
+    EXPECT_EQ(8, parsed.entries[1].flags);
+    EXPECT_EQ(8, parsed.entries[1].local_flags);
+}
+
 TEST_F(ZipFilesTest, StoredEntryOfTheWrongSizeOnlyFailsWhereHeadersCannotBeMended) {
     std::string bytes = SampleNoise(5000, 41);
     // Seekable output: the anticipated size of a pipe source may be wrong.

@@ -168,6 +168,28 @@ void SetTimeZone(const char* tz) {
     _tzset();
 }
 
+bool NarrowFromUtf8(const std::string& utf8, std::string& narrow) {
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, nullptr, 0);
+    if (units <= 0) {
+        return false;
+    }
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], units);
+    BOOL lossy = FALSE;
+    UINT code_page = GetACP();
+    BOOL* lossy_out = code_page == CP_UTF8 ? nullptr : &lossy;
+    DWORD flags = code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int bytes =
+        WideCharToMultiByte(CP_ACP, flags, wide.c_str(), -1, nullptr, 0, nullptr, lossy_out);
+    if (bytes <= 0 || lossy) {
+        return false;
+    }
+    narrow.assign(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, flags, wide.c_str(), -1, &narrow[0], bytes, nullptr, nullptr);
+    narrow.resize(static_cast<std::size_t>(bytes - 1));
+    return true;
+}
+
 #else
 
 bool MakePipe(FileHandle& read_end, FileHandle& write_end) {
@@ -195,6 +217,11 @@ bool SetModifiedTime(const std::string& path, std::int64_t unix_seconds) {
 void SetTimeZone(const char* tz) {
     setenv("TZ", tz, 1);
     tzset();
+}
+
+bool NarrowFromUtf8(const std::string& utf8, std::string& narrow) {
+    narrow = utf8;
+    return true;
 }
 
 #endif

@@ -43,6 +43,9 @@ bool SetModifiedTime(const std::string& path, std::int64_t unix_seconds);
 bool MakeSparseFile(const std::string& path, std::uint64_t size);
 /* Sets the time zone of the C library (as the TZ variable would). */
 void SetTimeZone(const char* tz);
+/* The narrow form (system code page) of a UTF-8 text, as paths and entry
+   names are given to the writer; false when the code page cannot hold it. */
+bool NarrowFromUtf8(const std::string& utf8, std::string& narrow);
 
 /* The path of a Windows program or library that the build made for the
    executable test (pe_sample.exe, pe_sample_library.dll), or a path that names

@@ -75,6 +75,15 @@ TEST(ZipEntryNameTest, SlashesFolderMarkAndCapacity) {
     EXPECT_STREQ("", field);
     EXPECT_EQ(0u, MakeEntryName(std::string(259, 'a').c_str(), true, field));
     EXPECT_EQ(259u, MakeEntryName((std::string(258, 'a') + "\\").c_str(), true, field));
+    // The limit counts characters: 259 three-byte ones fit, one more does not.
+    std::string wide;
+    for (int i = 0; i < 258; ++i) {
+        wide += "\xe2\x82\xac";
+    }
+    EXPECT_EQ(777u, MakeEntryName((wide + "\xe2\x82\xac").c_str(), false, field));
+    EXPECT_EQ(775u, MakeEntryName(wide.c_str(), true, field));
+    EXPECT_EQ(0u, MakeEntryName((wide + "\xe2\x82\xac").c_str(), true, field));
+    EXPECT_EQ(0u, MakeEntryName(std::string(kZipNameCapacity, '\x80').c_str(), false, field));
 }
 
 TEST(ZipEntryNameTest, StoredExtensionsIgnoreCase) {
