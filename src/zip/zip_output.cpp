@@ -14,13 +14,13 @@ void SetSticky(ZipOutput& output, ZipResult result) {
 } // namespace
 
 std::uint32_t OutputWrite(ZipOutput& output, const std::uint8_t* data, std::uint32_t length) {
-    if (std::uint64_t{output.start_offset} + output.position + length > output.limit) {
+    if (output.start_offset + output.position + length > output.limit) {
         output.over_limit = true;
         return 0;
     }
     std::uint32_t written = 0;
     if (output.memory != nullptr) {
-        if (std::uint64_t{output.position} + length >= output.capacity) {
+        if (output.position + length >= output.capacity) {
             SetSticky(output, ZipResult::MemoryTooSmall);
             return 0;
         }
@@ -39,7 +39,7 @@ std::uint32_t OutputWrite(ZipOutput& output, const std::uint8_t* data, std::uint
     return written;
 }
 
-bool OutputSeek(ZipOutput& output, std::uint32_t position) {
+bool OutputSeek(ZipOutput& output, std::uint64_t position) {
     if (!output.seekable) {
         SetSticky(output, ZipResult::NotSeekable);
         return false;
@@ -49,14 +49,14 @@ bool OutputSeek(ZipOutput& output, std::uint32_t position) {
             SetSticky(output, ZipResult::MemoryTooSmall);
             return false;
         }
-    } else if (!FileSeek(output.file, std::uint64_t{output.start_offset} + position)) {
+    } else if (!FileSeek(output.file, output.start_offset + position)) {
         return false;
     }
     output.position = position;
     return true;
 }
 
-bool OutputTakeBack(ZipOutput& output, std::uint32_t position) {
+bool OutputTakeBack(ZipOutput& output, std::uint64_t position) {
     if (!OutputSeek(output, position)) {
         return false;
     }

@@ -10,21 +10,21 @@
 struct ZipOutput {
     FileHandle file = kNoFile; // kNoFile for a memory target
     MemoryMapping mapping;     // set only when the writer allocated the memory block
-    std::uint32_t start_offset = 0;
+    std::uint64_t start_offset = 0;
     bool seekable = false;
     ZipResult sticky = ZipResult::Success;
 
     // position: where the next write lands; end: the archive position, the
     // bytes written since the start of the archive. Both relative to start.
-    std::uint32_t position = 0;
-    std::uint32_t end = 0;
+    std::uint64_t position = 0;
+    std::uint64_t end = 0;
 
     std::uint8_t* memory = nullptr;
     std::uint32_t capacity = 0;
 
-    // Writes that would carry the output (absolute) past limit are refused,
-    // so that the format's 32-bit offsets and sizes never wrap.
-    std::uint64_t limit = 0xFFFFFFFFu;
+    // Writes that would carry the output (absolute) past limit are refused:
+    // the data of an entry without Zip64 sizes must fit 32-bit fields.
+    std::uint64_t limit = UINT64_MAX;
     bool over_limit = false;
 };
 
@@ -37,8 +37,8 @@ std::uint32_t OutputWrite(ZipOutput& output, const std::uint8_t* data, std::uint
 /* Moves the write position to archive position position. Fails (and sets the
    sticky error) when the output is not seekable (NotSeekable) or a memory
    position is not below the capacity (MemoryTooSmall). */
-bool OutputSeek(ZipOutput& output, std::uint32_t position);
+bool OutputSeek(ZipOutput& output, std::uint64_t position);
 
 /* Takes back everything from archive position position on: seeks there,
    cuts a file output, and makes it the archive's end. Seekable outputs only. */
-bool OutputTakeBack(ZipOutput& output, std::uint32_t position);
+bool OutputTakeBack(ZipOutput& output, std::uint64_t position);

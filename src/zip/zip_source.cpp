@@ -170,7 +170,7 @@ std::uint32_t ReadZipSource(ZipSource& state, std::uint8_t* buffer, std::uint32_
     } else {
         got = FileRead(state.file, buffer, size);
     }
-    if (state.bytes_read + got >= kZipSizeLimit) {
+    if (state.bytes_read + got >= state.read_limit) {
         state.too_large = true;
         return 0;
     }

@@ -8,9 +8,6 @@
 #include "file_layer.h"
 #include "zip_archive.h"
 
-// Sizes at or above this do not fit the format's 32-bit fields.
-constexpr std::uint64_t kZipSizeLimit = 0xFFFFFFFFu;
-
 constexpr std::uint32_t kAttributesStream = 0x80000000;  // regular file, no permissions
 constexpr std::uint32_t kAttributesFolder = 0x41C00010;  // folder, owner rwx, directory bit
 constexpr std::uint32_t kUnixTypeDirectory = 0x40000000; // 0o040000 << 16
@@ -33,7 +30,10 @@ struct ZipSource {
     // Reading state.
     std::uint64_t bytes_read = 0;
     std::uint32_t crc = 0;
-    bool too_large = false; // the data passed kZipSizeLimit; reading stopped
+    // Data reaching read_limit does not fit the entry's headers: reading
+    // stops and too_large is set.
+    std::uint64_t read_limit = UINT64_MAX;
+    bool too_large = false;
     FileHandle file = kNoFile;
     bool close_file = false;
     const std::uint8_t* memory = nullptr;
@@ -49,7 +49,7 @@ ZipResult OpenZipSource(ZipSource& state, ZipDataKind kind, const void* source, 
 
 /* Reads up to size bytes of entry data into buffer, adding them to the byte
    count and the CRC-32. Returns 0 at the end, after a failed read, without a
-   source, or once the data would reach kZipSizeLimit (too_large is set). */
+   source, or once the data would reach read_limit (too_large is set). */
 std::uint32_t ReadZipSource(ZipSource& state, std::uint8_t* buffer, std::uint32_t size);
 
 /* Closes the source if the writer opened it. */

@@ -6,17 +6,13 @@
 #include <new>
 
 #include "deflate.h"
+#include "zip_limits.h"
 
 namespace {
 
 constexpr int kDeflateLevel = 8;
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
-
-// The end of the archive (absolute) may reach this, never more: every offset
-// and size then stays below 0xFFFFFFFF, the value readers take as "see the
-// 64-bit record" that this writer never writes.
-constexpr std::uint64_t kOutputLimit = 0xFFFFFFFFu;
 
 } // namespace
 
@@ -40,11 +36,11 @@ ZipResult ZipWriter::Start(const void* target, std::uint32_t size, ZipDataKind k
         output_.file = file;
         if (FileIsDisk(file)) {
             std::uint64_t here = 0;
-            if (!FileTell(file, here) || here > kOutputLimit - kEndRecordSize) {
+            if (!FileTell(file, here)) {
                 return ZipResult::BadArguments;
             }
             output_.seekable = true;
-            output_.start_offset = static_cast<std::uint32_t>(here);
+            output_.start_offset = here;
         }
         return ZipResult::Success;
     }
@@ -104,9 +100,6 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
         record_.flags |= kFlagUtf8Name;
         record_.local_flags |= kFlagUtf8Name;
     }
-    if (entry_count_ >= kZipEntryLimit) {
-        return ZipResult::WriteFailed;
-    }
     record_.name_length = static_cast<std::uint16_t>(name_length);
     record_.method = (folder || IsStoredName(record_.name)) ? kMethodStored : kMethodDeflated;
 
@@ -114,27 +107,28 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
     if (opened != ZipResult::Success) {
         return opened;
     }
-    if (source_.size_known && source_.anticipated_size >= kZipSizeLimit) {
-        CloseZipSource(source_);
-        return ZipResult::WriteFailed;
+    // The local header goes out before the data: a source that may pass
+    // 4 GiB gets Zip64 sizes in it from the start. A memory target never
+    // holds that much.
+    record_.local_zip64 = output_.memory == nullptr &&
+                          (!source_.size_known || source_.anticipated_size >= kZip64ReserveAt);
+    if (!record_.local_zip64) {
+        source_.read_limit = kZip32Limit;
     }
-
-    std::uint32_t anticipated = static_cast<std::uint32_t>(source_.anticipated_size);
     record_.dos_date_time = source_.dos_date_time;
     record_.external_attributes = source_.external_attributes;
-    if (record_.method == kMethodStored) {
-        record_.compressed_size = source_.size_known ? anticipated : 0;
+    if (record_.method == kMethodStored && source_.size_known) {
+        record_.compressed_size = source_.anticipated_size;
     }
-    record_.uncompressed_size = source_.size_known ? anticipated : 0xFFFFFFFFu;
-    std::uint32_t header_position = output_.end;
+    if (source_.size_known) {
+        record_.uncompressed_size = source_.anticipated_size;
+    } else if (!record_.local_zip64) {
+        record_.uncompressed_size = kZip32Sentinel;
+    }
+    std::uint64_t header_position = output_.end;
     record_.local_header_offset = output_.start_offset + header_position;
     SetTimestampFields(record_, source_.modified, source_.accessed, source_.created);
-
-    // Room for this entry: whatever leaves space for the central directory,
-    // this entry's central header and the end record below the limit.
-    std::uint64_t reserved =
-        directory_.size() + kCentralHeaderSize + name_length + kCentralExtraSize + kEndRecordSize;
-    output_.limit = kOutputLimit - reserved;
+    output_.limit = UINT64_MAX;
     output_.over_limit = false;
 
     // A failed rewrite of the previous header may have left the position
@@ -153,7 +147,11 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
         CloseZipSource(source_);
         return output_.sticky;
     }
-    std::uint32_t header_compressed_size = record_.compressed_size;
+    std::uint64_t header_compressed_size = record_.compressed_size;
+    if (!record_.local_zip64) {
+        // The data must fit the classic header's 32-bit sizes.
+        output_.limit = output_.start_offset + output_.end + kZip32Limit - 1;
+    }
 
     bool written = true;
     record_.compressed_size = 0;
@@ -161,7 +159,8 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
         written = record_.method == kMethodStored ? WriteStored() : WriteDeflated();
     }
     CloseZipSource(source_);
-    record_.uncompressed_size = static_cast<std::uint32_t>(source_.bytes_read);
+    output_.limit = UINT64_MAX;
+    record_.uncompressed_size = source_.bytes_read;
     record_.crc = source_.crc;
 
     if (output_.sticky != ZipResult::Success) {
@@ -176,17 +175,18 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
     return FinishEntry(header_position, header_compressed_size);
 }
 
-ZipResult ZipWriter::TakeBackEntry(std::uint32_t header_position) {
-    // The entry cannot be expressed in the format's 32-bit fields. Where the
-    // output allows it, its bytes leave the archive so nothing dangles.
+ZipResult ZipWriter::TakeBackEntry(std::uint64_t header_position) {
+    // The entry outgrew the 32-bit sizes its local header was written with.
+    // Where the output allows it, its bytes leave the archive so nothing
+    // dangles.
     if (output_.seekable) {
         OutputTakeBack(output_, header_position);
     }
     return ZipResult::WriteFailed;
 }
 
-ZipResult ZipWriter::FinishEntry(std::uint32_t header_position,
-                                 std::uint32_t header_compressed_size) {
+ZipResult ZipWriter::FinishEntry(std::uint64_t header_position,
+                                 std::uint64_t header_compressed_size) {
     if (output_.seekable) {
         record_.flags &= static_cast<std::uint16_t>(~kFlagDescriptor);
         record_.local_flags = record_.flags;
@@ -205,9 +205,9 @@ ZipResult ZipWriter::FinishEntry(std::uint32_t header_position,
         if (record_.method == kMethodStored && record_.compressed_size != header_compressed_size) {
             return ZipResult::MindChanged;
         }
-        std::uint8_t descriptor[kDataDescriptorSize];
-        EncodeDataDescriptor(record_, descriptor);
-        if (OutputWrite(output_, descriptor, kDataDescriptorSize) != kDataDescriptorSize) {
+        std::uint8_t descriptor[kZip64DataDescriptorSize];
+        std::uint32_t descriptor_size = EncodeDataDescriptor(record_, descriptor);
+        if (OutputWrite(output_, descriptor, descriptor_size) != descriptor_size) {
             return ZipResult::WriteFailed;
         }
         record_.flags = record_.local_flags;
@@ -248,17 +248,20 @@ bool ZipWriter::WriteDeflated() {
     sink.write = &ZipWriter::WriteData;
     sink.context = this;
     data_write_failed_ = false;
-    std::uint32_t data_start = output_.end;
+    std::uint64_t data_start = output_.end;
     DeflateResult result =
         DeflateEntry(&ZipWriter::ReadData, this, sink, kDeflateLevel, record_.flags);
     if (sink.fill != 0 && !data_write_failed_) {
         DeflateSinkFlush(sink);
     }
-    record_.compressed_size = result.compressed_size;
+    // The compressor counts its output in 32 bits; past 4 GiB the bytes that
+    // reached the output are the size, and the count must agree modulo 2^32.
+    record_.compressed_size = output_.end - data_start;
     // A failed internal check, a failed write, or output that disagrees with
     // what the compressor reports all fail the entry.
     return result.check_message == nullptr && !result.output_lost && !data_write_failed_ &&
-           sink.fill == 0 && output_.end - data_start == result.compressed_size;
+           sink.fill == 0 &&
+           static_cast<std::uint32_t>(record_.compressed_size) == result.compressed_size;
 }
 
 std::uint32_t ZipWriter::ReadData(void* context, std::uint8_t* buffer, std::uint32_t size) {
@@ -283,21 +286,25 @@ ZipResult ZipWriter::End() {
 }
 
 ZipResult ZipWriter::WriteDirectory() {
-    output_.limit = kOutputLimit;
+    output_.limit = UINT64_MAX;
     if (output_.position != output_.end && !OutputSeek(output_, output_.end)) {
         return ZipResult::WriteFailed;
     }
-    std::uint32_t directory_start = output_.end;
-    std::uint32_t directory_size = static_cast<std::uint32_t>(directory_.size());
-    if (directory_size != 0 &&
-        OutputWrite(output_, directory_.data(), directory_size) != directory_size) {
-        return ZipResult::WriteFailed;
+    std::uint64_t directory_start = output_.end;
+    for (std::size_t at = 0; at < directory_.size();) {
+        std::size_t left = directory_.size() - at;
+        std::uint32_t chunk = static_cast<std::uint32_t>(left < (1u << 20) ? left : (1u << 20));
+        if (OutputWrite(output_, directory_.data() + at, chunk) != chunk) {
+            return ZipResult::WriteFailed;
+        }
+        at += chunk;
     }
     std::vector<std::uint8_t>().swap(directory_);
-    std::uint8_t end_record[kEndRecordSize];
-    EncodeEndRecord(entry_count_, output_.end - directory_start,
-                    output_.start_offset + directory_start, end_record);
-    if (OutputWrite(output_, end_record, kEndRecordSize) != kEndRecordSize) {
+    std::uint8_t end_records[kEndRecordsCapacity];
+    std::uint32_t end_size = EncodeEndRecords(entry_count_, output_.end - directory_start,
+                                              output_.start_offset + directory_start,
+                                              output_.start_offset + output_.end, end_records);
+    if (OutputWrite(output_, end_records, end_size) != end_size) {
         return ZipResult::WriteFailed;
     }
     return ZipResult::Success;

@@ -14,9 +14,6 @@
 // The copy buffer: stored data is read through it, deflated data leaves through it.
 constexpr std::uint32_t kZipCopyBufferSize = 16384;
 
-// The format counts entries in 16 bits.
-constexpr std::uint32_t kZipEntryLimit = 0xFFFF;
-
 class ZipWriter {
 public:
     ZipWriter() = default;
@@ -26,30 +23,34 @@ public:
 
     /* Opens the output on target of kind (see ZipArchive::Create). Returns
        Success, DuplicateFailed, OpenFailed, NoMemory, MemoryTooSmall or
-       BadArguments (also for a handle positioned where no zip offset can
-       reach). */
+       BadArguments (also for a disk handle whose position cannot be read). */
     ZipResult Start(const void* target, std::uint32_t size, ZipDataKind kind);
 
     /* Adds one entry (see ZipArchive::AddFile). On success the entry is in
        the central directory to come; on failure it is not, and the archive
-       written so far stays valid. */
+       written so far stays valid. Entries past 65,535, sizes and offsets past
+       4 GiB take Zip64 fields; an entry whose local header went out without
+       Zip64 sizes (its source was below kZip64ReserveAt when opened) and
+       whose data then passed 4 GiB fails alone. */
     ZipResult Add(const char* name, const void* source, std::uint32_t size, ZipDataKind kind);
 
-    /* Writes the central directory and the end record, once. Returns Success
-       or WriteFailed (a short write: the archive has no complete end); later
-       calls write nothing and return the first call's result. */
+    /* Writes the central directory and the end records (with the Zip64 end
+       record where the count, size or offset needs it), once. Returns
+       Success or WriteFailed (a short write: the archive has no complete
+       end); later calls write nothing and return the first call's result. */
     ZipResult End();
 
     bool Ended() const { return ended_; }
     std::uint8_t* MemoryBlock() const { return output_.memory; }
-    std::uint32_t Length() const { return output_.end; }
+    // The archive's length; a memory archive's always fits 32 bits.
+    std::uint32_t Length() const { return static_cast<std::uint32_t>(output_.end); }
 
 private:
     ZipResult WriteDirectory();
     bool WriteStored();
     bool WriteDeflated();
-    ZipResult FinishEntry(std::uint32_t header_position, std::uint32_t header_compressed_size);
-    ZipResult TakeBackEntry(std::uint32_t header_position);
+    ZipResult FinishEntry(std::uint64_t header_position, std::uint64_t header_compressed_size);
+    ZipResult TakeBackEntry(std::uint64_t header_position);
     static std::uint32_t ReadData(void* context, std::uint8_t* buffer, std::uint32_t size);
     static std::uint32_t WriteData(void* context, const std::uint8_t* data, std::uint32_t length);
 
@@ -57,7 +58,7 @@ private:
     bool ended_ = false;
     ZipResult end_result_ = ZipResult::Success; // what ending additions gave
     std::vector<std::uint8_t> directory_;       // central headers of the recorded entries
-    std::uint32_t entry_count_ = 0;
+    std::uint64_t entry_count_ = 0;
     ZipSource source_;
     ZipEntryRecord record_;
     bool data_write_failed_ = false;

@@ -428,9 +428,15 @@ TEST_F(ZipFilesTest, PipeOutputGetsDataDescriptors) {
     EXPECT_EQ(noise.size(), parsed.entries[1].local_compressed);
     EXPECT_EQ(noise.size(), parsed.entries[1].local_uncompressed);
     EXPECT_EQ(0x41C00010u, parsed.entries[2].external);
-    // A pipe source of unknown size: 0xFFFFFFFF up front, stream attributes.
-    EXPECT_EQ(0xFFFFFFFFu, parsed.entries[3].local_uncompressed);
+    // A pipe source of unknown size may pass 4 GiB: Zip64 sizes up front
+    // (0xFFFFFFFF in the fixed fields, 0 = unknown in the Zip64 field) and
+    // 8-byte sizes in its descriptor; stream attributes.
+    EXPECT_FALSE(parsed.entries[0].local_zip64);
+    EXPECT_TRUE(parsed.entries[3].local_zip64);
+    EXPECT_EQ(45, parsed.entries[3].local_needed);
+    EXPECT_EQ(0u, parsed.entries[3].local_uncompressed);
     EXPECT_EQ(piped.size(), parsed.entries[3].uncompressed);
+    EXPECT_EQ(20, parsed.entries[3].needed);
     EXPECT_EQ(0x80000000u, parsed.entries[3].external);
 
     ReaderCase reader_case;

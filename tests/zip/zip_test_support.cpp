@@ -245,95 +245,233 @@ std::uint32_t Get32(const std::string& bytes, std::size_t at) {
     return Get16(bytes, at) | (static_cast<std::uint32_t>(Get16(bytes, at + 2)) << 16);
 }
 
-ParsedArchive ParseArchive(const std::string& output, std::uint64_t base) {
+std::uint64_t Get64(const std::string& bytes, std::size_t at) {
+    return Get32(bytes, at) | (static_cast<std::uint64_t>(Get32(bytes, at + 4)) << 32);
+}
+
+namespace {
+
+// The bytes of an archive's output, from memory or from a file.
+class ArchiveBytes {
+public:
+    virtual ~ArchiveBytes() = default;
+    virtual std::uint64_t Size() const = 0;
+    /* Up to count bytes from position at (fewer at the end). */
+    virtual std::string Read(std::uint64_t at, std::size_t count) const = 0;
+};
+
+class MemoryBytes : public ArchiveBytes {
+public:
+    explicit MemoryBytes(const std::string& bytes) : bytes_(bytes) {}
+    std::uint64_t Size() const override { return bytes_.size(); }
+    std::string Read(std::uint64_t at, std::size_t count) const override {
+        return at >= bytes_.size() ? std::string() : bytes_.substr(at, count);
+    }
+
+private:
+    const std::string& bytes_;
+};
+
+class FileBytes : public ArchiveBytes {
+public:
+    FileBytes(const std::string& path, std::uint64_t from) : from_(from) {
+        file_.open(path, std::ios::binary);
+        file_.seekg(0, std::ios::end);
+        std::uint64_t length = static_cast<std::uint64_t>(file_.tellg());
+        size_ = length > from ? length - from : 0;
+    }
+    std::uint64_t Size() const override { return size_; }
+    std::string Read(std::uint64_t at, std::size_t count) const override {
+        std::string bytes(count, '\0');
+        file_.clear();
+        file_.seekg(static_cast<std::streamoff>(from_ + at));
+        file_.read(&bytes[0], static_cast<std::streamsize>(count));
+        bytes.resize(static_cast<std::size_t>(file_.gcount()));
+        return bytes;
+    }
+
+private:
+    mutable std::ifstream file_;
+    std::uint64_t from_;
+    std::uint64_t size_ = 0;
+};
+
+// The values of a Zip64 extra field (tag 1) within extra, in the order of
+// the fields that hold 0xFFFFFFFF; false when a needed value is missing.
+bool Zip64Values(const std::string& extra, std::vector<std::uint64_t*> wanted) {
+    for (std::size_t at = 0; at + 4 <= extra.size();) {
+        std::uint16_t tag = Get16(extra, at);
+        std::uint16_t size = Get16(extra, at + 2);
+        if (tag == 1) {
+            if (size < 8 * wanted.size() || at + 4 + size > extra.size()) {
+                return false;
+            }
+            for (std::size_t i = 0; i < wanted.size(); ++i) {
+                *wanted[i] = Get64(extra, at + 4 + 8 * i);
+            }
+            return true;
+        }
+        at += 4 + size;
+    }
+    return wanted.empty();
+}
+
+ParsedArchive Parse(const ArchiveBytes& output, std::uint64_t base, bool with_data) {
     ParsedArchive archive;
-    if (output.size() < 22) {
+    if (output.Size() < 22) {
         archive.error = "shorter than an end record";
         return archive;
     }
-    std::size_t end = output.size() - 22;
-    if (Get32(output, end) != 0x06054B50) {
+    std::uint64_t end = output.Size() - 22;
+    std::string record = output.Read(end, 22);
+    if (Get32(record, 0) != 0x06054B50) {
         archive.error = "no end record at the end";
         return archive;
     }
     archive.end_record_at = end;
-    archive.entry_count = Get16(output, end + 10);
-    if (Get16(output, end + 8) != archive.entry_count || Get16(output, end + 4) != 0 ||
-        Get16(output, end + 6) != 0 || Get16(output, end + 20) != 0) {
+    archive.entry_count = Get16(record, 10);
+    if (Get16(record, 8) != archive.entry_count || Get16(record, 4) != 0 || Get16(record, 6) != 0 ||
+        Get16(record, 20) != 0) {
         archive.error = "end record fields";
         return archive;
     }
-    archive.directory_size = Get32(output, end + 12);
-    archive.directory_offset = Get32(output, end + 16);
+    archive.directory_size = Get32(record, 12);
+    archive.directory_offset = Get32(record, 16);
+    std::uint64_t directory_end = end;
+    if (end >= 20 + 56) {
+        std::string locator = output.Read(end - 20, 20);
+        if (Get32(locator, 0) == 0x07064B50) {
+            archive.zip64_end = true;
+            std::uint64_t record_at = Get64(locator, 8);
+            if (Get32(locator, 4) != 0 || Get32(locator, 16) != 1 || record_at < base ||
+                record_at - base != end - 20 - 56) {
+                archive.error = "Zip64 end locator";
+                return archive;
+            }
+            std::string zip64 = output.Read(end - 20 - 56, 56);
+            if (Get32(zip64, 0) != 0x06064B50 || Get64(zip64, 4) != 44 || Get16(zip64, 14) != 45 ||
+                Get32(zip64, 16) != 0 || Get32(zip64, 20) != 0 ||
+                Get64(zip64, 24) != Get64(zip64, 32)) {
+                archive.error = "Zip64 end record fields";
+                return archive;
+            }
+            archive.zip64_made_by = Get16(zip64, 12);
+            archive.classic_entry_count = archive.entry_count;
+            archive.classic_directory_size = static_cast<std::uint32_t>(archive.directory_size);
+            archive.classic_directory_offset = static_cast<std::uint32_t>(archive.directory_offset);
+            archive.entry_count = Get64(zip64, 32);
+            archive.directory_size = Get64(zip64, 40);
+            archive.directory_offset = Get64(zip64, 48);
+            directory_end = end - 20 - 56;
+        }
+    }
     if (archive.directory_offset < base ||
-        archive.directory_offset - base + archive.directory_size != end) {
-        archive.error = "central directory does not end at the end record";
+        archive.directory_offset - base + archive.directory_size != directory_end) {
+        archive.error = "central directory does not end at the end records";
         return archive;
     }
-    std::size_t at = static_cast<std::size_t>(archive.directory_offset - base);
-    for (std::uint32_t i = 0; i < archive.entry_count; ++i) {
-        if (at + 46 > end || Get32(output, at) != 0x02014B50) {
+    std::string directory = output.Read(archive.directory_offset - base,
+                                        static_cast<std::size_t>(archive.directory_size));
+    std::size_t at = 0;
+    for (std::uint64_t i = 0; i < archive.entry_count; ++i) {
+        if (at + 46 > directory.size() || Get32(directory, at) != 0x02014B50) {
             archive.error = "central header " + std::to_string(i);
             return archive;
         }
         ParsedEntry e;
-        e.made_by = Get16(output, at + 4);
-        e.needed = Get16(output, at + 6);
-        e.flags = Get16(output, at + 8);
-        e.method = Get16(output, at + 10);
-        e.dos_date_time = Get16(output, at + 12) | (std::uint32_t{Get16(output, at + 14)} << 16);
-        e.crc = Get32(output, at + 16);
-        e.compressed = Get32(output, at + 20);
-        e.uncompressed = Get32(output, at + 24);
-        std::uint16_t name_length = Get16(output, at + 28);
-        std::uint16_t extra_length = Get16(output, at + 30);
-        if (Get16(output, at + 32) != 0 || Get16(output, at + 34) != 0 ||
-            Get16(output, at + 36) != 0) {
+        e.made_by = Get16(directory, at + 4);
+        e.needed = Get16(directory, at + 6);
+        e.flags = Get16(directory, at + 8);
+        e.method = Get16(directory, at + 10);
+        e.dos_date_time =
+            Get16(directory, at + 12) | (std::uint32_t{Get16(directory, at + 14)} << 16);
+        e.crc = Get32(directory, at + 16);
+        e.compressed = Get32(directory, at + 20);
+        e.uncompressed = Get32(directory, at + 24);
+        std::uint16_t name_length = Get16(directory, at + 28);
+        std::uint16_t extra_length = Get16(directory, at + 30);
+        if (Get16(directory, at + 32) != 0 || Get16(directory, at + 34) != 0 ||
+            Get16(directory, at + 36) != 0) {
             archive.error = "comment, disk or internal attributes set";
             return archive;
         }
-        e.external = Get32(output, at + 38);
-        e.offset = Get32(output, at + 42);
-        e.name = output.substr(at + 46, name_length);
-        e.central_extra = output.substr(at + 46 + name_length, extra_length);
+        e.external = Get32(directory, at + 38);
+        e.offset = Get32(directory, at + 42);
+        e.name = directory.substr(at + 46, name_length);
+        e.central_extra = directory.substr(at + 46 + name_length, extra_length);
         at += 46 + name_length + extra_length;
+        std::vector<std::uint64_t*> wide;
+        for (std::uint64_t* value : {&e.uncompressed, &e.compressed, &e.offset}) {
+            if (*value == 0xFFFFFFFFu) {
+                wide.push_back(value);
+            }
+        }
+        if (!Zip64Values(e.central_extra, wide)) {
+            archive.error = "Zip64 field of " + e.name;
+            return archive;
+        }
+        e.central_zip64 = !wide.empty();
 
         if (e.offset < base) {
             archive.error = "local header before the output of " + e.name;
             return archive;
         }
-        std::size_t local = static_cast<std::size_t>(e.offset - base);
-        if (local + 30 > output.size() || Get32(output, local) != 0x04034B50) {
+        std::uint64_t local = e.offset - base;
+        std::string head = output.Read(local, 30);
+        if (head.size() < 30 || Get32(head, 0) != 0x04034B50) {
             archive.error = "local header of " + e.name;
             return archive;
         }
-        e.local_flags = Get16(output, local + 6);
-        e.local_method = Get16(output, local + 8);
-        e.local_crc = Get32(output, local + 14);
-        e.local_compressed = Get32(output, local + 18);
-        e.local_uncompressed = Get32(output, local + 22);
-        std::uint16_t local_name = Get16(output, local + 26);
-        std::uint16_t local_extra = Get16(output, local + 28);
-        if (output.substr(local + 30, local_name) != e.name) {
+        e.local_needed = Get16(head, 4);
+        e.local_flags = Get16(head, 6);
+        e.local_method = Get16(head, 8);
+        e.local_crc = Get32(head, 14);
+        e.local_compressed = Get32(head, 18);
+        e.local_uncompressed = Get32(head, 22);
+        std::uint16_t local_name = Get16(head, 26);
+        std::uint16_t local_extra = Get16(head, 28);
+        if (output.Read(local + 30, local_name) != e.name) {
             archive.error = "local name of " + e.name;
             return archive;
         }
-        e.local_extra = output.substr(local + 30 + local_name, local_extra);
-        std::size_t data = local + 30 + local_name + local_extra;
-        e.data = output.substr(data, e.compressed);
-        std::size_t after = data + e.compressed;
-        if (after + 16 <= output.size() && Get32(output, after) == 0x08074B50) {
+        e.local_extra = output.Read(local + 30 + local_name, local_extra);
+        if (e.local_compressed == 0xFFFFFFFFu && e.local_uncompressed == 0xFFFFFFFFu &&
+            Zip64Values(e.local_extra, {&e.local_uncompressed, &e.local_compressed})) {
+            e.local_zip64 = true;
+        }
+        std::uint64_t data = local + 30 + local_name + local_extra;
+        if (with_data) {
+            e.data = output.Read(data, static_cast<std::size_t>(e.compressed));
+        }
+        std::uint64_t after = data + e.compressed;
+        std::string descriptor = output.Read(after, e.local_zip64 ? 24 : 16);
+        if (descriptor.size() >= 16 && Get32(descriptor, 0) == 0x08074B50) {
             e.has_descriptor = true;
-            e.descriptor_crc = Get32(output, after + 4);
-            e.descriptor_compressed = Get32(output, after + 8);
-            e.descriptor_uncompressed = Get32(output, after + 12);
+            e.descriptor_crc = Get32(descriptor, 4);
+            if (e.local_zip64 && descriptor.size() == 24) {
+                e.descriptor_compressed = Get64(descriptor, 8);
+                e.descriptor_uncompressed = Get64(descriptor, 16);
+            } else {
+                e.descriptor_compressed = Get32(descriptor, 8);
+                e.descriptor_uncompressed = Get32(descriptor, 12);
+            }
         }
         archive.entries.push_back(e);
     }
-    if (at != end) {
+    if (at != directory.size()) {
         archive.error = "central directory size";
     }
     return archive;
+}
+
+} // namespace
+
+ParsedArchive ParseArchive(const std::string& output, std::uint64_t base) {
+    return Parse(MemoryBytes(output), base, true);
+}
+
+ParsedArchive ParseArchiveFile(const std::string& path, std::uint64_t base) {
+    return Parse(FileBytes(path, base), base, false);
 }
 
 ReaderCase::ReaderCase() {

@@ -54,34 +54,52 @@ std::string PeSamplePath(const std::string& name);
 
 std::uint16_t Get16(const std::string& bytes, std::size_t at);
 std::uint32_t Get32(const std::string& bytes, std::size_t at);
+std::uint64_t Get64(const std::string& bytes, std::size_t at);
 
-// One entry of an archive as its headers describe it.
+// One entry of an archive as its headers describe it; sizes and offset are
+// the Zip64 field's values where the 32-bit field holds 0xFFFFFFFF.
 struct ParsedEntry {
     std::string name;
     std::uint16_t made_by = 0, needed = 0, flags = 0, method = 0;
-    std::uint32_t dos_date_time = 0, crc = 0, compressed = 0, uncompressed = 0;
-    std::uint32_t external = 0, offset = 0;
+    std::uint32_t dos_date_time = 0, crc = 0;
+    std::uint64_t compressed = 0, uncompressed = 0;
+    std::uint32_t external = 0;
+    std::uint64_t offset = 0;
     std::string central_extra;
-    // The local header's copies.
-    std::uint16_t local_flags = 0, local_method = 0;
-    std::uint32_t local_crc = 0, local_compressed = 0, local_uncompressed = 0;
+    bool central_zip64 = false; // the central header has a Zip64 field
+    // The local header's copies (its Zip64 field's sizes when it has one).
+    std::uint16_t local_needed = 0, local_flags = 0, local_method = 0;
+    std::uint32_t local_crc = 0;
+    std::uint64_t local_compressed = 0, local_uncompressed = 0;
+    bool local_zip64 = false;
     std::string local_extra;
-    std::string data; // the entry's stored or deflated bytes
+    std::string data; // the entry's stored or deflated bytes (not read by ParseArchiveFile)
     bool has_descriptor = false;
-    std::uint32_t descriptor_crc = 0, descriptor_compressed = 0, descriptor_uncompressed = 0;
+    std::uint32_t descriptor_crc = 0;
+    std::uint64_t descriptor_compressed = 0, descriptor_uncompressed = 0;
 };
 
 struct ParsedArchive {
     std::string error; // empty when the archive parsed
     std::vector<ParsedEntry> entries;
-    std::uint32_t entry_count = 0, directory_size = 0, directory_offset = 0;
-    std::size_t end_record_at = 0;
+    std::uint64_t entry_count = 0, directory_size = 0, directory_offset = 0;
+    std::uint64_t end_record_at = 0;
+    // The Zip64 end record and locator stand before the end record; the
+    // classic record's own fields then are kept here.
+    bool zip64_end = false;
+    std::uint16_t zip64_made_by = 0;
+    std::uint64_t classic_entry_count = 0;
+    std::uint32_t classic_directory_size = 0, classic_directory_offset = 0;
 };
 
 /* Parses output, the output the archive was written to from absolute offset
    base on (offsets in an archive are absolute in its output), from its end
-   record. */
+   records. */
 ParsedArchive ParseArchive(const std::string& output, std::uint64_t base = 0);
+
+/* The same over the file at path from byte base on, reading only headers
+   and records: for archives of gigabytes. */
+ParsedArchive ParseArchiveFile(const std::string& path, std::uint64_t base = 0);
 
 // An archive for the independent readers, with what it must contain.
 class ReaderCase {
