@@ -10,6 +10,7 @@
 #include "zip/deflate.h"
 #include "zip/file_layer.h"
 #include "zip/zip_archive.h"
+#include "zip/zip_limits.h"
 #include "zip_check.h"
 #include "zip_fuzz_files.h"
 
@@ -82,6 +83,18 @@ constexpr std::uint32_t kLocalHeaderFixed = 30 + 17;  // local header and its ex
 constexpr std::uint32_t kCentralHeaderFixed = 46 + 9; // central header and its extra field
 constexpr std::uint32_t kEndRecord = 22;
 constexpr std::uint32_t kDescriptor = 16;
+// Zip64 (this build's limits are small, so every input may reach them).
+constexpr std::uint32_t kLocalZip64Field = 20;
+constexpr std::uint32_t kZip64Descriptor = 24;
+constexpr std::uint32_t kZip64EndRecords = 56 + 20;
+
+// The central header's size: its Zip64 field holds each value past the limit.
+std::uint64_t CentralSize(std::size_t name_length, std::uint64_t uncompressed,
+                          std::uint64_t compressed, std::uint64_t offset) {
+    std::uint64_t wide = (NeedsZip64(uncompressed) ? 1 : 0) + (NeedsZip64(compressed) ? 1 : 0) +
+                         (NeedsZip64(offset) ? 1 : 0);
+    return kCentralHeaderFixed + name_length + (wide != 0 ? 4 + 8 * wide : 0);
+}
 constexpr std::uint32_t kNameCharacters = 259;                // characters of a name at most
 constexpr std::uint32_t kNameField = kNameCharacters * 4 + 1; // name bytes and a terminating zero
 constexpr std::uint16_t kUtf8Flag = 0x0800;
@@ -297,23 +310,36 @@ std::uint32_t DiskAttributes(const std::vector<std::uint8_t>& data, bool read_on
     return attributes;
 }
 
-// The compressor run exactly as the writer runs it over a memory output
-// with room bytes left: what it writes and whether a write failed.
+// The compressor run exactly as the writer runs it over an output with room
+// bytes left: what it writes, whether a write failed for lack of room, went
+// past out_limit bytes of data (an entry without Zip64 sizes), or the input
+// was cut where it would reach in_limit bytes.
 struct DeflateRun {
     std::vector<std::uint8_t> raw;
-    std::uint32_t room = 0;
+    std::uint64_t room = 0;
+    std::uint64_t out_limit = 0;
     bool failed = false;
+    bool over = false;
 };
 
 struct MemoryReader {
     const std::vector<std::uint8_t>* data;
     std::size_t at;
+    std::uint64_t limit;
+    bool too_large;
 };
 
 std::uint32_t ReadMemory(void* context, std::uint8_t* buffer, std::uint32_t size) {
     auto& reader = *static_cast<MemoryReader*>(context);
+    if (reader.too_large) {
+        return 0;
+    }
     std::size_t left = reader.data->size() - reader.at;
     std::size_t count = size < left ? size : left;
+    if (reader.at + count >= reader.limit) {
+        reader.too_large = true;
+        return 0;
+    }
     if (count != 0) {
         std::memcpy(buffer, reader.data->data() + reader.at, count);
     }
@@ -323,7 +349,11 @@ std::uint32_t ReadMemory(void* context, std::uint8_t* buffer, std::uint32_t size
 
 std::uint32_t WriteRoom(void* context, const std::uint8_t* data, std::uint32_t length) {
     auto& run = *static_cast<DeflateRun*>(context);
-    if (std::uint64_t{run.raw.size()} + length >= run.room) {
+    if (run.raw.size() + length > run.out_limit) {
+        run.over = true;
+        return 0;
+    }
+    if (run.raw.size() + length >= run.room) {
         run.failed = true;
         return 0;
     }
@@ -331,9 +361,11 @@ std::uint32_t WriteRoom(void* context, const std::uint8_t* data, std::uint32_t l
     return length;
 }
 
-DeflateRun RunDeflate(const std::vector<std::uint8_t>& data, std::uint32_t room) {
+DeflateRun RunDeflate(const std::vector<std::uint8_t>& data, std::uint64_t room,
+                      std::uint64_t in_limit, std::uint64_t out_limit, bool& too_large) {
     DeflateRun run;
     run.room = room;
+    run.out_limit = out_limit;
     std::vector<std::uint8_t> buffer(kCopyChunk);
     DeflateSink sink;
     sink.buffer = buffer.data();
@@ -341,17 +373,18 @@ DeflateRun RunDeflate(const std::vector<std::uint8_t>& data, std::uint32_t room)
     sink.stream = true;
     sink.write = WriteRoom;
     sink.context = &run;
-    MemoryReader reader{&data, 0};
+    MemoryReader reader{&data, 0, in_limit, false};
     std::uint16_t flags = 8;
     DeflateResult result = DeflateEntry(ReadMemory, &reader, sink, 8, flags);
-    if (sink.fill != 0 && !run.failed) {
+    if (sink.fill != 0 && !run.failed && !run.over) {
         DeflateSinkFlush(sink);
     }
-    if (!run.failed) {
+    if (!run.failed && !run.over) {
         Require(result.check_message == nullptr && !result.output_lost &&
                     result.compressed_size == run.raw.size() && flags == 10,
                 "compressor reported a fault");
     }
+    too_large = reader.too_large;
     return run;
 }
 
@@ -362,8 +395,9 @@ struct ExpectedEntry {
     std::vector<std::uint8_t> data;
     std::uint16_t method = 0;
     std::uint32_t external = 0;
-    std::uint32_t local_compressed = 0; // as first written (non-seekable outputs keep it)
-    std::uint32_t local_uncompressed = 0;
+    bool local_zip64 = false;           // the local header carries Zip64 sizes
+    std::uint64_t local_compressed = 0; // as first written (non-seekable outputs keep it)
+    std::uint64_t local_uncompressed = 0;
     bool raw_known = false; // memory targets: the exact bytes written
     std::vector<std::uint8_t> raw;
 };
@@ -395,7 +429,7 @@ struct Archive {
     std::uint32_t end = 0;                     // archive position (exact for memory targets)
     bool length_seen = false;                  // GetMemory's length on a file or pipe target
     std::uint32_t length = 0;
-    std::uint32_t directory = 0;
+    std::uint64_t directory = 0; // central directory size (memory targets)
     std::vector<ExpectedEntry> entries;
     std::vector<Segment> segments;
 };
@@ -413,7 +447,13 @@ void VerifyArchive(const Archive& archive, const std::uint8_t* bytes, std::size_
         std::abort();
     }
     Require(checked.entries.size() == archive.entries.size(), "entry count");
-    Require(checked.directory_size == archive.directory, "directory size");
+    std::uint64_t directory = 0;
+    for (const CheckedEntry& got : checked.entries) {
+        directory += CentralSize(got.name.size(), got.uncompressed, got.compressed, got.offset);
+    }
+    Require(checked.directory_size == directory &&
+                (!IsMemory(archive) || directory == archive.directory),
+            "directory size");
     std::uint64_t position = archive.start;
     for (const Segment& segment : archive.segments) {
         if (segment.entry < 0) {
@@ -440,8 +480,10 @@ void VerifyArchive(const Archive& archive, const std::uint8_t* bytes, std::size_
                         got.local_uncompressed == expected.local_uncompressed,
                     "first local header on a non-seekable output");
         }
+        Require(got.local_zip64 == expected.local_zip64, "Zip64 sizes in the local header");
         position += kLocalHeaderFixed + got.name.size() + got.compressed +
-                    (got.has_descriptor ? kDescriptor : 0);
+                    (got.local_zip64 ? kLocalZip64Field : 0) +
+                    (got.has_descriptor ? (got.local_zip64 ? kZip64Descriptor : kDescriptor) : 0);
     }
     Require(checked.directory_offset == position, "bytes between the entries and the directory");
 }
@@ -458,13 +500,16 @@ ZipResult ModelEndOnce(Archive& archive) {
             archive.sticky = true;
             return ZipResult::WriteFailed;
         }
+        const bool zip64 = archive.entries.size() > kZip16Limit || NeedsZip64(archive.directory) ||
+                           NeedsZip64(position);
         position += archive.directory;
         archive.end = static_cast<std::uint32_t>(position);
-        if (position + kEndRecord >= archive.capacity) {
+        const std::uint32_t records = kEndRecord + (zip64 ? kZip64EndRecords : 0);
+        if (position + records >= archive.capacity) {
             archive.sticky = true;
             return ZipResult::WriteFailed;
         }
-        archive.end += kEndRecord;
+        archive.end += records;
     }
     archive.end_written = true;
     return ZipResult::Success;
@@ -484,63 +529,91 @@ ZipResult ModelEnd(Archive& archive) {
 ZipResult ModelWrite(Archive& archive, ExpectedEntry entry, bool size_known,
                      std::uint32_t anticipated) {
     const std::uint32_t name_length = static_cast<std::uint32_t>(entry.name.size());
-    const std::uint32_t header = kLocalHeaderFixed + name_length;
     if (archive.target == Target::ReadOnlyHandle) {
         return ZipResult::WriteFailed; // a short write is no sticky error on a file
     }
+    const bool memory = IsMemory(archive);
+    entry.local_zip64 = (!memory || archive.capacity > kZip32Limit) &&
+                        (!size_known || anticipated >= kZip64ReserveAt);
+    const std::uint32_t header =
+        kLocalHeaderFixed + name_length + (entry.local_zip64 ? kLocalZip64Field : 0);
     entry.local_compressed = entry.method == 0 && size_known ? anticipated : 0;
-    entry.local_uncompressed = size_known ? anticipated : 0xFFFFFFFFu;
+    entry.local_uncompressed = size_known ? anticipated : (entry.local_zip64 ? 0 : 0xFFFFFFFFu);
+    // Without Zip64 sizes, data must stay below the limit, read and written.
+    const std::uint64_t in_limit = entry.local_zip64 ? UINT64_MAX : kZip32Limit;
+    const std::uint64_t out_limit = entry.local_zip64 ? UINT64_MAX : kZip32Limit - 1;
     const int index = static_cast<int>(archive.entries.size());
-    if (IsMemory(archive)) {
-        std::uint64_t position = archive.end;
-        if (position + header >= archive.capacity) {
-            archive.sticky = true;
-            return ZipResult::WriteFailed;
-        }
-        position += header;
-        bool failed = false;
-        if (entry.method == 0) {
-            for (std::size_t at = 0; at < entry.data.size(); at += kCopyChunk) {
-                std::size_t chunk = entry.data.size() - at;
-                chunk = chunk < kCopyChunk ? chunk : kCopyChunk;
-                if (position + chunk >= archive.capacity) {
-                    failed = true;
-                    break;
-                }
-                position += chunk;
+    const std::uint64_t header_at = memory ? archive.end : 0;
+    if (memory && header_at + header >= archive.capacity) {
+        archive.sticky = true;
+        return ZipResult::WriteFailed;
+    }
+    const std::uint64_t room = memory ? archive.capacity - (header_at + header) : UINT64_MAX;
+
+    // The data as the writer writes it.
+    bool failed = false;    // a write found no room: sticky
+    bool too_large = false; // the input was cut at the limit
+    bool over = false;      // the output passed the limit
+    std::uint64_t written = 0;
+    bool raw_known = memory;
+    if (entry.method == 0) {
+        std::uint64_t read = 0;
+        for (std::size_t at = 0; at < entry.data.size(); at += kCopyChunk) {
+            std::size_t chunk = entry.data.size() - at;
+            chunk = chunk < kCopyChunk ? chunk : kCopyChunk;
+            if (read + chunk >= in_limit) {
+                too_large = true;
+                break;
             }
-            entry.raw = entry.data;
-        } else {
-            DeflateRun run =
-                RunDeflate(entry.data, static_cast<std::uint32_t>(archive.capacity - position));
-            position += run.raw.size();
-            failed = run.failed;
-            entry.raw = std::move(run.raw);
+            read += chunk;
+            if (written + chunk >= room) {
+                failed = true;
+                break;
+            }
+            written += chunk;
         }
-        Segment segment;
-        segment.bytes = static_cast<std::uint32_t>(position - archive.end);
-        archive.end = static_cast<std::uint32_t>(position);
-        if (failed) {
-            archive.sticky = true;
-            archive.segments.push_back(segment);
-            return ZipResult::MemoryTooSmall;
-        }
-        entry.raw_known = true;
-        segment.entry = index;
+        entry.raw = entry.data;
+    } else if (memory || (!entry.local_zip64 && entry.data.size() + 4096 >= kZip32Limit)) {
+        DeflateRun run = RunDeflate(entry.data, room, in_limit, out_limit, too_large);
+        failed = run.failed;
+        over = run.over;
+        written = run.raw.size();
+        entry.raw = std::move(run.raw);
+        raw_known = true;
+    } else {
+        raw_known = false;
+    }
+
+    Segment segment;
+    if (failed) {
+        archive.sticky = true;
+        segment.bytes = static_cast<std::uint32_t>(header + written);
+        archive.end = static_cast<std::uint32_t>(header_at + header + written);
         archive.segments.push_back(segment);
-    } else if (!archive.seekable && entry.method == 0 &&
-               entry.data.size() != entry.local_compressed) {
+        return ZipResult::MemoryTooSmall;
+    }
+    if (too_large || over) {
+        if (!archive.seekable) {
+            // Nothing can be taken back from a pipe: the bytes stay, unlisted.
+            segment.bytes = static_cast<std::uint32_t>(header + written);
+            archive.segments.push_back(segment);
+        }
+        return ZipResult::WriteFailed;
+    }
+    if (!archive.seekable && entry.method == 0 && entry.data.size() != entry.local_compressed) {
         // The header already promised another size; the bytes stay, unlisted.
-        Segment segment;
         segment.bytes = header + static_cast<std::uint32_t>(entry.data.size());
         archive.segments.push_back(segment);
         return ZipResult::MindChanged;
-    } else {
-        Segment segment;
-        segment.entry = index;
-        archive.segments.push_back(segment);
     }
-    archive.directory += kCentralHeaderFixed + name_length;
+    if (memory) {
+        entry.raw_known = raw_known;
+        archive.end = static_cast<std::uint32_t>(header_at + header + written);
+        archive.directory +=
+            CentralSize(name_length, entry.data.size(), written, archive.start + header_at);
+    }
+    segment.entry = index;
+    archive.segments.push_back(segment);
     archive.entries.push_back(std::move(entry));
     return ZipResult::Success;
 }

@@ -7,9 +7,9 @@
 #include <cstdint>
 
 #ifdef GLEANWELL_ZIP_SMALL_LIMITS
-constexpr std::uint64_t kZip32Limit = 0x10000;
-constexpr std::uint32_t kZip16Limit = 300;
-constexpr std::uint64_t kZip64ReserveAt = 0xC000;
+constexpr std::uint64_t kZip32Limit = 0x4000;
+constexpr std::uint32_t kZip16Limit = 8;
+constexpr std::uint64_t kZip64ReserveAt = 0x3000;
 #else
 // A size or offset at or above this does not fit a 32-bit field (the value
 // itself means "see the Zip64 field").

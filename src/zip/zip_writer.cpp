@@ -110,7 +110,7 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
     // The local header goes out before the data: a source that may pass
     // 4 GiB gets Zip64 sizes in it from the start. A memory target never
     // holds that much.
-    record_.local_zip64 = output_.memory == nullptr &&
+    record_.local_zip64 = (output_.memory == nullptr || output_.capacity > kZip32Limit) &&
                           (!source_.size_known || source_.anticipated_size >= kZip64ReserveAt);
     if (!record_.local_zip64) {
         source_.read_limit = kZip32Limit;
