@@ -1,10 +1,11 @@
 // Whole archive runs of Gleanwell.exe, driven from this process as a user
 // makes them, while another program works on the files being collected: a
 // log still being appended to, a file held without sharing, files deleted
-// during the walk; and (WholeRunLarge, run by hand) a tree of 20,000 files
-// and more than a gigabyte, whose run must not need memory for file
-// contents. Each run leaves its installation in place for the independent
-// zip readers that run after this test.
+// during the walk; and, run by hand, a tree of 20,000 files and more than a
+// gigabyte, whose run must not need memory for file contents (WholeRunLarge),
+// and runs past the classic zip limits: 70,000 files, and sources of more
+// than 4 GiB (WholeRunZip64). Each run leaves its installation in place for
+// the independent zip readers that run after this test.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -324,6 +325,98 @@ TEST_F(WholeRunLarge, TwentyThousandFilesOfAGigabyteInBoundedMemory) {
               << " bytes, archive " << archiveSize.QuadPart << " bytes\n"
               << "growth " << growth << " bytes, " << growth / extraFiles
               << " bytes per extra file (at most 1024)\n";
+}
+
+// Runs past the zip format's classic limits, below C:\gleanwell-large too.
+class WholeRunZip64 : public WholeRun {
+protected:
+    void ExpectAllArchived(const std::vector<std::string>& paths) {
+        const std::map<std::string, std::string> outcomes = OutcomesByPath(report_);
+        size_t missing = 0;
+        for (const std::string& path : paths) {
+            const auto found = outcomes.find(path);
+            missing += found == outcomes.end();
+            if (found != outcomes.end()) {
+                EXPECT_EQ(found->second, kSuccess) << path;
+            }
+        }
+        EXPECT_EQ(missing, 0u);
+        for (const std::string& line : report_) {
+            EXPECT_NE(line.substr(0, 13), kFailed) << line;
+        }
+    }
+
+    static unsigned long long ArchiveSize(const std::string& path) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+            return 0;
+        }
+        return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+
+    void PrintRun(const char* what, const UserRun& run) const {
+        std::cout << what << ": " << run.archiveSeconds << " s from Archive to the final box, peak "
+                  << "working set " << run.peakWorkingSet << " bytes, archive "
+                  << ArchiveSize(install_ + "\\VelmarisErrorArchive.zip") << " bytes\n";
+    }
+};
+
+// A sparse file of `size` bytes with a line of text at its start, middle and end.
+bool MakeSparseData(const std::string& path, unsigned long long size) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD ignored = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    const std::string line = "acquisition block\r\n";
+    bool done = true;
+    for (unsigned long long at : {0ull, size / 2, size - line.size()}) {
+        LARGE_INTEGER position;
+        position.QuadPart = static_cast<LONGLONG>(at);
+        DWORD put = 0;
+        done = done && SetFilePointerEx(file, position, nullptr, FILE_BEGIN) &&
+               WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &put, nullptr) &&
+               put == line.size();
+    }
+    CloseHandle(file);
+    return done;
+}
+
+TEST_F(WholeRunZip64, SeventyThousandFilesAreAllArchivedWithTheReportLast) {
+    constexpr int kLargeMs = 3 * 60 * 60 * 1000;
+    const std::string tree = "C:\\gleanwell-large\\many";
+    const std::vector<TreeFile> files = PlanTree(tree, {10, 10, 720, 100, 300});
+    ASSERT_EQ(files.size(), 72000u);
+    bool made = false;
+    ASSERT_TRUE(MakeTree(tree, files, made));
+    Prepare("zip64-many");
+    const UserRun run = Run({tree}, kLargeMs, false);
+    std::vector<std::string> paths;
+    for (const TreeFile& file : files) {
+        paths.push_back(file.path);
+    }
+    ExpectAllArchived(paths);
+    // The report names every file, so the archive holds more entries than
+    // the classic end record can count; the report is its last entry.
+    EXPECT_GT(report_.size(), 72000u);
+    PrintRun("72,000 files", run);
+}
+
+TEST_F(WholeRunZip64, SourcesPastFourGiBAreArchived) {
+    constexpr int kLargeMs = 3 * 60 * 60 * 1000;
+    const std::string folder = "C:\\gleanwell-large\\gigabytes";
+    MakeFolders(folder);
+    const std::string raw = folder + "\\acquisition.raw";
+    const std::string video = folder + "\\camera.zip";
+    ASSERT_TRUE(MakeSparseData(raw, 4400000000ull));
+    ASSERT_TRUE(MakeSparseData(video, 4300000000ull));
+    Prepare("zip64-gigabytes");
+    const UserRun run = Run({folder}, kLargeMs, false);
+    ExpectAllArchived({raw, video, install_ + "\\Velmaris.ini"});
+    EXPECT_GT(ArchiveSize(install_ + "\\VelmarisErrorArchive.zip"), 4300000000ull);
+    PrintRun("4.4 GB deflated and 4.3 GB stored", run);
 }
 
 } // namespace

@@ -40,6 +40,19 @@ def raw_name(info):
     return info.filename.encode("cp437")
 
 
+def compare_entry(z, info, source, prefix):
+    """True when the entry holds the bytes of the open source file (with
+    prefix, its first bytes)."""
+    with z.open(info) as entry:
+        while True:
+            piece = entry.read(1 << 20)
+            if not piece:
+                break
+            if source.read(len(piece)) != piece:
+                return False
+    return prefix or source.read(1) == b""
+
+
 def report_successes(report):
     # The entry names that the report's "Success" lines promise.
     names = collections.Counter()
@@ -90,16 +103,16 @@ def main():
             if not options.summary:
                 print("%-9s %-8d %-8d %s" % (method, info.file_size, info.compress_size,
                                              info.filename))
-            data = z.read(info)
             name = raw_name(info).decode("cp1252", "replace")
             source = os.path.join(options.drive_c, *name.split("/"))
             if name.endswith("/ZipFailureFile.txt"):
-                report = data
+                report = z.read(info)
             else:
                 entries[raw_name(info)] += 1
             try:
                 with open(source, "rb") as f:
-                    held = f.read()
+                    # Entries of gigabytes: compared a piece at a time.
+                    same = compare_entry(z, info, f, prefix=name in options.grown)
             except FileNotFoundError:
                 if not options.gone_ok:
                     problems.append("%s: its file %s is missing" % (name, source))
@@ -108,9 +121,9 @@ def main():
                 problems.append("%s: %s" % (name, error))
                 continue
             if name in options.grown:
-                if not held.startswith(data) or len(data) == 0:
+                if not same or info.file_size == 0:
                     problems.append("%s is not a prefix of %s" % (name, source))
-            elif held != data:
+            elif not same:
                 problems.append("%s differs from %s" % (name, source))
         if report is None:
             problems.append("no report entry")
