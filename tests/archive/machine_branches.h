@@ -1,9 +1,9 @@
 #pragma once
 // Test support: the two machine branches that the registry step exports,
-// with the demo installation's values (scripts/demo/make-demo.sh has the
-// same): every value type the product writes, a string with quotes and
-// backslashes, and a binary value long enough to wrap over several lines.
-// The branches are removed again when the object goes.
+// with the kinds of values the demo installation has (scripts/demo/
+// make-demo.sh): every value type the product writes, a string with quotes
+// and backslashes, and a binary value long enough to wrap over several
+// lines. The branches are removed again when the object goes.
 
 #include <windows.h>
 
