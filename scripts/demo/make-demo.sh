@@ -117,11 +117,17 @@ for i in range(6000):
 " > "$project/Data/$run/chromatogram.txt"
 done
 
-# The machine branches that the archive run exports, and the settings that
-# point Gleanwell at this installation.
+# The machine branches that the archive run exports, with a value of every
+# kind the product writes (a string with quotes and backslashes, an
+# expandable string, a multi-string, a DWORD, a QWORD, a binary value long
+# enough to wrap in the export), and the settings that point Gleanwell at this
+# installation. Written in the registry editor's own format: UTF-16LE with its
+# byte-order mark.
 reg="$WINEPREFIX/drive_c/gleanwell-demo.reg"
-crlf > "$reg" <<'REG'
-REGEDIT4
+{
+  printf '\xff\xfe'
+  crlf <<'REG' | iconv -f UTF-8 -t UTF-16LE
+Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Zentaveld]
 
@@ -129,6 +135,19 @@ REGEDIT4
 "Version"="7.4.2"
 "InstallDir"="C:\\Velmaris"
 "Instrument"="VLM-2200"
+"Banner"="say \"ready\" from C:\\Velmaris\\"
+"MethodPath"=hex(2):25,00,50,00,72,00,6f,00,67,00,72,00,61,00,6d,00,46,00,69,\
+  00,6c,00,65,00,73,00,25,00,5c,00,56,00,65,00,6c,00,6d,00,61,00,72,00,69,00,\
+  73,00,5c,00,4d,00,65,00,74,00,68,00,6f,00,64,00,73,00,00,00
+"Methods"=hex(7):47,00,72,00,61,00,64,00,69,00,65,00,6e,00,74,00,33,00,30,00,\
+  00,00,57,00,61,00,73,00,68,00,00,00,49,00,73,00,6f,00,63,00,72,00,61,00,74,\
+  00,69,00,63,00,00,00,00,00
+"Runs"=hex(b):14,1a,99,be,1c,00,00,00
+"Calibration"=hex:05,2a,4f,74,99,be,e3,08,2d,52,77,9c,c1,e6,0b,30,55,7a,9f,c4,\
+  e9,0e,33,58,7d,a2,c7,ec,11,36,5b,80,a5,ca,ef,14,39,5e,83,a8,cd,f2,17,3c,61,\
+  86,ab,d0,f5,1a,3f,64,89,ae,d3,f8,1d,42,67,8c,b1,d6,fb,20,45,6a,8f,b4,d9,fe,\
+  23,48,6d,92,b7,dc,01,26,4b,70,95,ba,df,04,29,4e,73,98,bd,e2,07,2c,51,76,9b,\
+  c0,e5,0a,2f,54,79,9e,c3,e8,0d,32,57,7c,a1,c6,eb,10,35,5a,7f,a4,c9,ee,13,38
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Zentaveld\Velmaris\Detector]
 "Model"="UV-2"
@@ -144,6 +163,7 @@ REGEDIT4
 "Directory"="C:\\Velmaris"
 "Project"="C:\\Velmaris\\Default.pro"
 REG
+} > "$reg"
 wine regedit /s 'C:\gleanwell-demo.reg' >/dev/null 2>&1 </dev/null
 rm -f "$reg"
 echo "demo: made a demo installation in C:\\Velmaris (Wine prefix $WINEPREFIX)"

@@ -19,11 +19,6 @@ void SetIcon(HWND window, HINSTANCE instance, int xMetric, int yMetric, WPARAM w
 
 } // namespace
 
-MainDialog::MainDialog() {
-    AllocConsole();
-    ShowWindow(GetConsoleWindow(), SW_HIDE);
-}
-
 MainDialog::~MainDialog() {
     // Normally closed already; a window left behind must not outlive its object.
     if (Window() != nullptr) {

@@ -10,10 +10,10 @@
 
 class MainDialog : public DialogWindow, public MessageFilter, public IdleHandler {
 public:
-    /* Gives the process a console of its own and hides its window at once, so
-       that commands run through the command interpreter show no console; makes
-       the (unattached) collection list. */
-    MainDialog();
+    /* Makes the (unattached) collection list. The program makes no console:
+       the registry exports start their tool without one, and a hidden
+       console is not hidden where a terminal application hosts consoles. */
+    MainDialog() = default;
 
     /* Destroys the window if it is still there, then releases the collection
        list. */

@@ -17,9 +17,11 @@ void CollectErrorLog(PathList& paths);
 
 /* Step 2: exports HKEY_LOCAL_MACHINE\SOFTWARE\Zentaveld to installation
    directory + "ZentaveldRegistrySettings.reg", then HKEY_LOCAL_MACHINE\
-   SOFTWARE\Ostrel to installation directory + "OstrelRegistrySettings.reg",
-   waiting for each export (within a bound), and appends both paths in that
-   order. Earlier exports are not deleted first. */
+   SOFTWARE\Ostrel to installation directory + "OstrelRegistrySettings.reg"
+   (ExportRegistryBranch: the 32-bit view, no elevation, no window), waiting
+   for each export (within a bound), and appends both paths in that order.
+   An earlier export is deleted first, so a branch that is missing now leaves
+   no file behind. */
 void CollectRegistrySettings(PathList& paths);
 
 /* Step 3: when the shared-memory block "VL_STATUS" exists, writes its first

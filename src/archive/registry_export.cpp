@@ -2,33 +2,43 @@
 
 #include <vector>
 
-#include "common/narrow_text.h"
+NarrowText RegistryExportCommand(const char* filePath, const char* branch) {
+    // A Windows path cannot contain a double quote, and the file name ends in
+    // ".reg", never in a backslash that would escape the closing quote.
+    return NarrowText("reg export ") + branch + " \"" + filePath + "\" /y /reg:32";
+}
 
 bool ExportRegistryBranch(const char* filePath, const char* branch, DWORD timeout) {
-    // A Windows path cannot contain a double quote, so quoting the path
-    // keeps blanks and every other legal character inside the one argument.
-    const NarrowText command = NarrowText("regedit /e \"") + filePath + "\" " + branch;
-    std::vector<char> commandLine(command.CStr(), command.CStr() + command.Length() + 1);
+    // A file that stays here would be archived as this run's export when the
+    // branch is gone or the tool fails.
+    SetFileAttributesA(filePath, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(filePath);
 
-    // The editor from the shared Windows directory, never one found in the
-    // current directory; the command line still names it as "regedit".
-    char windows[MAX_PATH];
-    const UINT length = GetSystemWindowsDirectoryA(windows, sizeof windows);
-    // The buffer is read only when the call filled it.
-    const bool haveEditorPath = length > 0 && length < sizeof windows;
-    const NarrowText editor = haveEditorPath ? NarrowText(windows) + "\\regedit.exe" : NarrowText();
+    const NarrowText command = RegistryExportCommand(filePath, branch);
+    // Only the system folder's tool, never one found beside the program or in
+    // the current folder. For a 32-bit process on 64-bit Windows this folder
+    // is redirected to the 32-bit one, whose tool reads the 32-bit view too.
+    char system[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(system, sizeof system);
+    if (command.Length() == 0 || length == 0 || length >= sizeof system) {
+        return false;
+    }
+    const NarrowText tool = NarrowText(system) + "\\reg.exe";
+    std::vector<char> commandLine(command.CStr(), command.CStr() + command.Length() + 1);
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(haveEditorPath ? editor.CStr() : nullptr, commandLine.data(), nullptr,
-                        nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+    // A console program: without a console window of its own, and with none
+    // to inherit, since the program has none.
+    if (!CreateProcessA(tool.CStr(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process)) {
         return false;
     }
-    const bool ended = WaitForSingleObject(process.hProcess, timeout) == WAIT_OBJECT_0;
+    DWORD status = 1;
+    const bool ended = WaitForSingleObject(process.hProcess, timeout) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(process.hProcess, &status);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return ended;
+    return ended && status == 0;
 }

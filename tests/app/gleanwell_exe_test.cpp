@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "archive/machine_branches.h"
 #include "remote_gleanwell.h"
 #include "ui_wait.h"
 
@@ -84,6 +87,64 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return false;
 }
 
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Whether a console belongs to process `id`: attaching to it fails with
+// ERROR_INVALID_HANDLE when it has none. Only a process without a console may
+// attach, so this one lets go of its own first (its output goes to pipes).
+DWORD AttachConsoleError(DWORD id) {
+    FreeConsole();
+    if (AttachConsole(id)) {
+        FreeConsole();
+        return ERROR_SUCCESS;
+    }
+    return GetLastError();
+}
+
+// Watches the desktop for visible console windows (the system's console
+// host, Wine's, a terminal application's) until stopped: a console program
+// started with a window of its own shows one for as long as it runs.
+class ConsoleWindowWatch {
+public:
+    ConsoleWindowWatch() : thread_([this] { Watch(); }) {}
+    ~ConsoleWindowWatch() { Stop(); }
+
+    /* Ends the watch; returns the classes of the console windows seen. */
+    std::vector<std::string> Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return seen_;
+    }
+
+private:
+    void Watch() {
+        while (!stop_) {
+            EnumWindows(&Look, reinterpret_cast<LPARAM>(&seen_));
+            Sleep(5);
+        }
+    }
+    static BOOL CALLBACK Look(HWND window, LPARAM seen) {
+        char name[64] = "";
+        GetClassNameA(window, name, sizeof name);
+        const std::string type(name);
+        if (IsWindowVisible(window) &&
+            (type == "ConsoleWindowClass" || type == "WineConsoleClass" ||
+             type == "CASCADIA_HOSTING_WINDOW_CLASS")) {
+            reinterpret_cast<std::vector<std::string>*>(seen)->push_back(type);
+        }
+        return TRUE;
+    }
+
+    std::atomic<bool> stop_{false};
+    std::vector<std::string> seen_;
+    std::thread thread_;
+};
+
 class GleanwellExe : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -127,9 +188,18 @@ protected:
 };
 
 TEST_F(GleanwellExe, ArchivesItsRowsAndEndsWithTheClosingCommandsId) {
+    // The Zentaveld branch exists, the Ostrel branch is gone, and its export
+    // from an earlier run is still there.
+    testing_support::MachineBranches branches;
+    testing_support::MachineBranches::RemoveOstrel();
+    const std::string zentaveldExport = install_ + "\\ZentaveldRegistrySettings.reg";
+    const std::string ostrelExport = install_ + "\\OstrelRegistrySettings.reg";
+    WriteFile(ostrelExport, "earlier run");
+
     RemoteGleanwell app;
     ASSERT_TRUE(app.Start(ProgramPath(), kWaitMs)) << app.Error();
-    // The console the program makes for itself stays hidden.
+    // No console belongs to the program, hidden or not.
+    EXPECT_EQ(AttachConsoleError(GetProcessId(app.Process())), DWORD{ERROR_INVALID_HANDLE});
     EXPECT_EQ(app.VisibleWindows(), std::vector<HWND>{app.Dialog()});
 
     const std::vector<RemoteRow> fixed = app.ReadRows();
@@ -152,7 +222,11 @@ TEST_F(GleanwellExe, ArchivesItsRowsAndEndsWithTheClosingCommandsId) {
     EXPECT_EQ(rows[6].location, run);
 
     std::string boxText;
+    ConsoleWindowWatch consoles;
     ASSERT_TRUE(app.PressArchive(120000, boxText)) << app.Error();
+    // The registry exports ran without showing a console window.
+    EXPECT_EQ(consoles.Stop(), std::vector<std::string>{});
+    EXPECT_EQ(AttachConsoleError(GetProcessId(app.Process())), DWORD{ERROR_INVALID_HANDLE});
     EXPECT_EQ(boxText, "Finished archive");
     EXPECT_EQ(GetWindow(app.Box(), GW_OWNER), app.Dialog());
     ASSERT_TRUE(app.DismissBox(kWaitMs)) << app.Error();
@@ -169,6 +243,13 @@ TEST_F(GleanwellExe, ArchivesItsRowsAndEndsWithTheClosingCommandsId) {
     EXPECT_TRUE(Contains(names, EntryName(install_ + "\\InletLogs\\inlet.log")));
     EXPECT_TRUE(Contains(names, EntryName(project_ + "\\Run.frc")));
     EXPECT_EQ(names.back(), EntryName(install_ + "\\ZipFailureFile.txt"));
+
+    // This run's export is archived; the gone branch's old one is not.
+    EXPECT_TRUE(Contains(names, EntryName(zentaveldExport)));
+    EXPECT_FALSE(Contains(names, EntryName(ostrelExport)));
+    const std::string report = ReadText(install_ + "\\ZipFailureFile.txt");
+    EXPECT_NE(report.find("Success   :- " + zentaveldExport), std::string::npos) << report;
+    EXPECT_NE(report.find("Not Found :- " + ostrelExport), std::string::npos) << report;
 }
 
 TEST_F(GleanwellExe, EnterOffAButtonEndsWithStatusOneAndEscapeWithTwo) {

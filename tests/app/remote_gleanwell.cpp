@@ -52,8 +52,10 @@ bool RemoteGleanwell::Start(const std::string& exePath, int timeoutMs) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + exePath + "\"";
-    if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process_)) {
+    // As the shell starts it: with no console to inherit (Wine would hand
+    // it this process's console), so a console it made would be its own.
+    if (!CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                        nullptr, nullptr, &startup, &process_)) {
         error_ = "cannot start " + exePath + " (error " + std::to_string(GetLastError()) + ")";
         process_ = PROCESS_INFORMATION{};
         return false;

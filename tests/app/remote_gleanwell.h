@@ -21,8 +21,9 @@ public:
     /* Ends the process if it is still running. */
     ~RemoteGleanwell();
 
-    /* Starts `exePath` and waits up to `timeoutMs` for its visible "Gleanwell"
-       dialog. Returns false (with the reason in Error()) when either fails. */
+    /* Starts `exePath` without a console, as the shell does, and waits up to
+       `timeoutMs` for its visible "Gleanwell" dialog. Returns false (with the
+       reason in Error()) when either fails. */
     bool Start(const std::string& exePath, int timeoutMs);
 
     /* The program's process (valid from a successful Start). */

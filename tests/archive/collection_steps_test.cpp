@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+
 #include <set>
 #include <string>
 #include <vector>
 
+#include "archive/machine_branches.h"
 #include "archive/registry_export.h"
 #include "archive/status_block_runner.h"
 #include "common/scratch_folder.h"
@@ -16,6 +19,7 @@
 
 namespace {
 
+using testing_support::MachineBranches;
 using testing_support::MakeFolders;
 using testing_support::ReadWholeFile;
 using testing_support::RegistrySandbox;
@@ -215,6 +219,101 @@ TEST_F(CollectionStepsTest, ExportGivesUpAtItsBound) {
         Sleep(50);
     }
     Sleep(200);
+}
+
+// What the registry editor itself writes for `branch` ("regedit /e"); false
+// when it cannot run here (on Windows it asks administrators for elevation).
+bool EditorExport(const std::string& file, const std::string& branch) {
+    char windows[MAX_PATH];
+    GetSystemWindowsDirectoryA(windows, sizeof windows);
+    std::string command = "regedit /e \"" + file + "\" " + branch;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA((std::string(windows) + "\\regedit.exe").c_str(), &command[0], nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+TEST_F(CollectionStepsTest, ExportsAreByteForByteTheRegistryEditors) {
+    MachineBranches branches;
+    PathList paths;
+    CollectRegistrySettings(paths);
+    for (const auto& exported : {std::make_pair("ZentaveldRegistrySettings.reg", "Zentaveld"),
+                                 std::make_pair("OstrelRegistrySettings.reg", "Ostrel")}) {
+        const std::string editorFile = scratch_ / (std::string(exported.second) + "-editor.reg");
+        if (!EditorExport(editorFile,
+                          std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\") + exported.second)) {
+            GTEST_SKIP() << "the registry editor cannot run here";
+        }
+        bool found = false;
+        const std::string ours = ReadWholeFile(install_ + exported.first, &found);
+        ASSERT_TRUE(found) << exported.first;
+        const std::string editors = ReadWholeFile(editorFile);
+        // UTF-16LE with its byte-order mark, then the format's header line.
+        ASSERT_GE(ours.size(), 2u);
+        EXPECT_EQ(ours.substr(0, 2), "\xFF\xFE");
+        EXPECT_TRUE(ExportMentions(ours, "Windows Registry Editor Version 5.00\r\n"));
+        EXPECT_EQ(ours, editors) << exported.first;
+    }
+    // The values that need escapes and continuation lines are all there.
+    const std::string zentaveld = ReadWholeFile(install_ + "ZentaveldRegistrySettings.reg");
+    for (const char* line :
+         {"\"Banner\"=\"say \\\"ready\\\" from C:\\\\Velmaris\\\\\"",
+          "\"MethodPath\"=hex(2):", "\"Methods\"=hex(7):", "\"LampHours\"=dword:0000072a",
+          "\"Runs\"=hex(b):", "\"Calibration\"=hex:", ",\\\r\n  "}) {
+        EXPECT_TRUE(ExportMentions(zentaveld, line)) << line;
+    }
+}
+
+TEST_F(CollectionStepsTest, MissingBranchLeavesNoFileNotEvenAnEarlierOne) {
+    MachineBranches branches;
+    MachineBranches::RemoveOstrel();
+    const std::string zentaveld = install_ + "ZentaveldRegistrySettings.reg";
+    const std::string ostrel = install_ + "OstrelRegistrySettings.reg";
+    // Exports from an earlier run, one of them read-only.
+    ASSERT_TRUE(WriteWholeFile(zentaveld, "earlier run"));
+    ASSERT_TRUE(WriteWholeFile(ostrel, "earlier run"));
+    SetFileAttributesA(ostrel.c_str(), FILE_ATTRIBUTE_READONLY);
+
+    PathList paths;
+    CollectRegistrySettings(paths);
+    ASSERT_EQ(paths.Count(), 2u);
+    EXPECT_EQ(std::string(paths[0].Narrow()), zentaveld);
+    EXPECT_EQ(std::string(paths[1].Narrow()), ostrel);
+    bool found = false;
+    EXPECT_TRUE(ExportMentions(ReadWholeFile(zentaveld, &found), "Velmaris"));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(GetFileAttributesA(ostrel.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    EXPECT_TRUE(ExportRegistryBranch(zentaveld.c_str(), "HKEY_LOCAL_MACHINE\\SOFTWARE\\Zentaveld"));
+    EXPECT_FALSE(ExportRegistryBranch(ostrel.c_str(), "HKEY_LOCAL_MACHINE\\SOFTWARE\\Ostrel"));
+    EXPECT_EQ(GetFileAttributesA(ostrel.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(RegistryExportCommand, AsksForThe32BitViewWithEveryPartOneArgument) {
+    const char* branch = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Zentaveld";
+    for (const char* path :
+         {"C:\\Velmaris\\ZentaveldRegistrySettings.reg",
+          "C:\\Program Files & Co ^ (x86) %PATH%\\a b\\OstrelRegistrySettings.reg",
+          "\\\\server\\share\\m & mkdir injected &\\x.reg"}) {
+        const NarrowText command = RegistryExportCommand(path, branch);
+        // Split as the tool's start-up code splits it.
+        int count = 0;
+        LPWSTR* arguments = CommandLineToArgvW(WideText(command.CStr()).Wide(), &count);
+        ASSERT_NE(arguments, nullptr);
+        std::vector<std::string> got;
+        for (int i = 0; i < count; ++i) {
+            got.push_back(WideText(arguments[i]).Narrow());
+        }
+        LocalFree(arguments);
+        EXPECT_EQ(got, (std::vector<std::string>{"reg", "export", branch, path, "/y", "/reg:32"}));
+    }
 }
 
 TEST_F(CollectionStepsTest, StatusDumpIsTheBlocksFirst10000Bytes) {

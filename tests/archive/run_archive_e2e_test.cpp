@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "archive/machine_branches.h"
 #include "archive/run_archive.h"
 #include "settings/registry_sandbox.h"
 #include "archive/run_archive_support.h"
@@ -91,32 +92,6 @@ void MakeInstallation() {
     File(kRoot + "\\Runs\\Batch7\\sub\\trace.dat", Noise(5000));
     File(kRoot + "\\Runs\\Batch8\\skipped.csv", "unchecked row\r\n");
 }
-
-// The two machine branches the registry step exports.
-class MachineBranches {
-public:
-    MachineBranches() {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zentaveld\\Velmaris", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("5.2"), 4);
-            RegCloseKey(key);
-        }
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Ostrel\\Pumps", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            const DWORD count = 2;
-            RegSetValueExA(key, "Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count),
-                           sizeof count);
-            RegCloseKey(key);
-        }
-    }
-    ~MachineBranches() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zentaveld");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zentaveld");
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Ostrel");
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Ostrel");
-    }
-};
 
 HDROP MakeDrop(const std::string& path) {
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + path.size() + 2);
