@@ -107,27 +107,9 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
     if (opened != ZipResult::Success) {
         return opened;
     }
-    // The local header goes out before the data: a source that may pass
-    // 4 GiB gets Zip64 sizes in it from the start. A memory target never
-    // holds that much.
-    record_.local_zip64 = (output_.memory == nullptr || output_.capacity > kZip32Limit) &&
-                          (!source_.size_known || source_.anticipated_size >= kZip64ReserveAt);
-    if (!record_.local_zip64) {
-        source_.read_limit = kZip32Limit;
-    }
-    record_.dos_date_time = source_.dos_date_time;
-    record_.external_attributes = source_.external_attributes;
-    if (record_.method == kMethodStored && source_.size_known) {
-        record_.compressed_size = source_.anticipated_size;
-    }
-    if (source_.size_known) {
-        record_.uncompressed_size = source_.anticipated_size;
-    } else if (!record_.local_zip64) {
-        record_.uncompressed_size = kZip32Sentinel;
-    }
+    FillRecordFromSource();
     std::uint64_t header_position = output_.end;
     record_.local_header_offset = output_.start_offset + header_position;
-    SetTimestampFields(record_, source_.modified, source_.accessed, source_.created);
     output_.limit = UINT64_MAX;
     output_.over_limit = false;
 
@@ -173,6 +155,28 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
         return ZipResult::WriteFailed;
     }
     return FinishEntry(header_position, header_compressed_size);
+}
+
+void ZipWriter::FillRecordFromSource() {
+    // The local header goes out before the data: a source that may pass
+    // 4 GiB gets Zip64 sizes in it from the start. A memory target never
+    // holds that much.
+    record_.local_zip64 = (output_.memory == nullptr || output_.capacity > kZip32Limit) &&
+                          (!source_.size_known || source_.anticipated_size >= kZip64ReserveAt);
+    if (!record_.local_zip64) {
+        source_.read_limit = kZip32Limit;
+    }
+    record_.dos_date_time = source_.dos_date_time;
+    record_.external_attributes = source_.external_attributes;
+    if (record_.method == kMethodStored && source_.size_known) {
+        record_.compressed_size = source_.anticipated_size;
+    }
+    if (source_.size_known) {
+        record_.uncompressed_size = source_.anticipated_size;
+    } else if (!record_.local_zip64) {
+        record_.uncompressed_size = kZip32Sentinel;
+    }
+    SetTimestampFields(record_, source_.modified, source_.accessed, source_.created);
 }
 
 ZipResult ZipWriter::TakeBackEntry(std::uint64_t header_position) {

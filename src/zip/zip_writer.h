@@ -47,6 +47,9 @@ public:
 
 private:
     ZipResult WriteDirectory();
+    // Sizes, attributes, times and the Zip64 choice of the entry from its
+    // opened source.
+    void FillRecordFromSource();
     bool WriteStored();
     bool WriteDeflated();
     ZipResult FinishEntry(std::uint64_t header_position, std::uint64_t header_compressed_size);
