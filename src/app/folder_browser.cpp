@@ -2,14 +2,19 @@
 
 #include <shlobj.h>
 
+#include "common/exact_narrow.h"
+
 namespace {
+
+// A path of up to MAX_PATH - 1 characters in the system code page.
+constexpr size_t kPathBytes = MAX_PATH * kMaxBytesPerUnit;
 
 // Keeps the status line showing the path of the folder under the selection.
 int CALLBACK FollowSelection(HWND browser, UINT message, LPARAM lParam, LPARAM /*data*/) {
     if (message == BFFM_SELCHANGED) {
-        char path[MAX_PATH];
-        if (SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {
-            SendMessageA(browser, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
+        wchar_t path[MAX_PATH];
+        if (SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {
+            SendMessageW(browser, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(path));
         }
     }
     return 0;
@@ -19,7 +24,8 @@ int CALLBACK FollowSelection(HWND browser, UINT message, LPARAM lParam, LPARAM /
 // existing folder.
 PIDLIST_ABSOLUTE ParseFolder(HWND owner, const char* text) {
     wchar_t wide[MAX_PATH];
-    if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, -1, wide, MAX_PATH) == 0) {
+    if (text == nullptr ||
+        MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, -1, wide, MAX_PATH) == 0) {
         return nullptr;
     }
     IShellFolder* desktop = nullptr;
@@ -35,22 +41,29 @@ PIDLIST_ABSOLUTE ParseFolder(HWND owner, const char* text) {
 }
 
 // Runs the browser and takes the chosen folder's path; frees what the browser
-// returned.
-bool RunBrowser(BROWSEINFOA& info, IMalloc* allocator, char (&path)[MAX_PATH]) {
+// returned. The path is asked for in UTF-16: the narrow call would hand out a
+// best-fit form of a name the code page cannot hold.
+bool RunBrowser(BROWSEINFOA& info, IMalloc* allocator, NarrowText& path) {
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&info);
     if (chosen == nullptr) {
         return false;
     }
-    const bool hasPath = SHGetPathFromIDListA(chosen, path) != FALSE;
+    wchar_t wide[MAX_PATH];
+    const bool hasPath = SHGetPathFromIDListW(chosen, wide) != FALSE;
     if (allocator != nullptr) {
         allocator->Free(chosen);
+    }
+    if (hasPath) {
+        char narrow[kPathBytes];
+        ToExactNarrow(wide, narrow, sizeof narrow);
+        path = NarrowText(narrow);
     }
     return hasPath;
 }
 
 } // namespace
 
-bool BrowseForFolderFrom(HWND owner, const char* rootText, char (&path)[MAX_PATH]) {
+bool BrowseForFolderFrom(HWND owner, const char* rootText, NarrowText& path) {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator))) {
         return false;
@@ -69,8 +82,8 @@ bool BrowseForFolderFrom(HWND owner, const char* rootText, char (&path)[MAX_PATH
     return chosen;
 }
 
-bool BrowseForAnyFolder(HWND owner, char (&path)[MAX_PATH]) {
-    char displayName[MAX_PATH];
+bool BrowseForAnyFolder(HWND owner, NarrowText& path) {
+    char displayName[kPathBytes];
     BROWSEINFOA info{};
     info.hwndOwner = owner;
     info.pszDisplayName = displayName;

@@ -120,16 +120,16 @@ void MainDialog::OnAbout() {
 
 void MainDialog::OnAddData() {
     const WideText root = ReadProjectFolder() + "Data";
-    char path[MAX_PATH];
+    NarrowText path;
     if (BrowseForFolderFrom(Window(), root.Narrow(), path)) {
-        list_.AddRow("Raw Data", path, true);
+        list_.AddRow("Raw Data", path.CStr(), true);
     }
 }
 
 void MainDialog::OnAddOther() {
-    char path[MAX_PATH];
+    NarrowText path;
     if (BrowseForAnyFolder(GetActiveWindow(), path)) {
-        list_.AddRow("Other", path, true);
+        list_.AddRow("Other", path.CStr(), true);
     }
 }
 

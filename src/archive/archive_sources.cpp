@@ -1,7 +1,5 @@
 #include "archive/archive_sources.h"
 
-#include <cstring>
-
 #include <windows.h>
 
 #include "archive/archive_paths.h"
@@ -17,6 +15,24 @@ namespace {
 // Entry names drop the drive prefix ("C:\"), whatever those characters are.
 constexpr size_t kDrivePrefixLength = 3;
 
+// The text after its first `count` characters. Characters, not bytes: a
+// share's server name that begins with a multibyte character must not leave
+// half of it at the front of the entry name.
+const char* AfterCharacters(const char* text, size_t count) {
+    const UINT codePage = GetACP();
+    for (; count > 0 && *text != '\0'; --count) {
+        const auto lead = static_cast<BYTE>(*text++);
+        if (codePage == CP_UTF8) {
+            while ((static_cast<BYTE>(*text) & 0xC0) == 0x80) {
+                ++text;
+            }
+        } else if (IsDBCSLeadByteEx(codePage, lead) && *text != '\0') {
+            ++text;
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 bool AddFileToArchive(ArchiveHolder& holder, const char* archivePath, const char* sourcePath,
@@ -31,9 +47,7 @@ bool AddFileToArchive(ArchiveHolder& holder, const char* archivePath, const char
             return false;
         }
     }
-    const size_t length = std::strlen(sourcePath);
-    const char* entryName =
-        sourcePath + (length < kDrivePrefixLength ? length : kDrivePrefixLength);
+    const char* entryName = AfterCharacters(sourcePath, kDrivePrefixLength);
     return ZipArchive::AddFile(holder.handle, entryName, sourcePath, 0, sourceKind) ==
            ZipResult::Success;
 }

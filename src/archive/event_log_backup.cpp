@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "archive/backup_privilege.h"
+#include "common/exact_narrow.h"
 #include "common/narrow_text.h"
 #include "common/wide_text.h"
 
@@ -34,7 +35,7 @@ bool ClassicBackup(const char* path) {
 bool ExportApplicationChannel(const char* path, const ChannelExport& exporter) {
     // Only the system folder's copy, never one beside the program or in the
     // current folder.
-    char system[MAX_PATH];
+    char system[MAX_PATH * kMaxBytesPerUnit];
     const UINT length = GetSystemDirectoryA(system, sizeof system);
     if (length == 0 || length >= sizeof system) {
         return false;

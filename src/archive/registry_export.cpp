@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "common/exact_narrow.h"
+
 NarrowText RegistryExportCommand(const char* filePath, const char* branch) {
     // A Windows path cannot contain a double quote, and the file name ends in
     // ".reg", never in a backslash that would escape the closing quote.
@@ -18,7 +20,7 @@ bool ExportRegistryBranch(const char* filePath, const char* branch, DWORD timeou
     // Only the system folder's tool, never one found beside the program or in
     // the current folder. For a 32-bit process on 64-bit Windows this folder
     // is redirected to the 32-bit one, whose tool reads the 32-bit view too.
-    char system[MAX_PATH];
+    char system[MAX_PATH * kMaxBytesPerUnit];
     const UINT length = GetSystemDirectoryA(system, sizeof system);
     if (command.Length() == 0 || length == 0 || length >= sizeof system) {
         return false;

@@ -4,10 +4,12 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "collect_list/list_painting.h"
+#include "common/exact_narrow.h"
 
 namespace {
 // The check box is the row's state image: index 1 unchecked, 2 checked.
@@ -25,8 +27,14 @@ constexpr FixedRow kFixedRows[] = {
     {"Halvorstrand Files", "Halvorstrand"}, {"Inlet Event Logs", "Inlet Event Logs"},
 };
 
-// A dropped path: at most MAX_PATH characters and its terminator.
+// A dropped path: at most MAX_PATH characters and its terminator, and its
+// narrow form in the system code page.
 constexpr UINT kDropPathSize = MAX_PATH + 1;
+constexpr size_t kDropPathBytes = kDropPathSize * kMaxBytesPerUnit;
+
+// Room a cut copy may leave unused: a character of up to four bytes that did
+// not fit, and the terminator.
+constexpr size_t kCutSlack = 4;
 } // namespace
 
 bool CollectionList::Attach(HWND list) {
@@ -84,22 +92,23 @@ void CollectionList::SetRowState(int row, UINT state) {
 }
 
 WideText CollectionList::GetRowText(int row, int column) const {
-    // Double the buffer until the control's copy leaves room to spare: a full
-    // buffer may mean a cut text.
+    // Double the buffer until the control's copy leaves room to spare: a
+    // nearly full buffer may mean a cut text. A multibyte character that does
+    // not fit whole is left out, so the copy can stop a few bytes short of
+    // the end; the zeroed buffer makes its length readable either way.
     for (size_t size = 256;; size *= 2) {
-        std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
+        std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]());
         if (!buffer) {
             return WideText();
         }
-        buffer[0] = '\0';
         LVITEMA item{};
         item.iSubItem = column;
         item.pszText = buffer.get();
-        item.cchTextMax = static_cast<int>(size);
-        const auto copied = static_cast<size_t>(
-            SendMessageA(Window(), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
-        if (copied < size - 1) {
-            return buffer[0] != '\0' ? WideText(buffer.get()) : WideText();
+        item.cchTextMax = static_cast<int>(size - 1);
+        SendMessageA(Window(), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        const size_t copied = std::strlen(buffer.get());
+        if (copied + kCutSlack < size) {
+            return copied != 0 ? WideText(buffer.get()) : WideText();
         }
     }
 }
@@ -170,11 +179,15 @@ void CollectionList::ToggleRow(LPARAM point) {
 }
 
 void CollectionList::AddDroppedFiles(HDROP drop) {
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    // Paths are asked for in UTF-16: the narrow call would hand out a
+    // best-fit form of a name the code page cannot hold.
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-        char path[kDropPathSize] = "";
-        if (DragQueryFileA(drop, i, path, kDropPathSize) != 0) {
-            AddRow("File", path, true);
+        wchar_t path[kDropPathSize] = L"";
+        if (DragQueryFileW(drop, i, path, kDropPathSize) != 0) {
+            char narrow[kDropPathBytes];
+            ToExactNarrow(path, narrow, sizeof narrow);
+            AddRow("File", narrow, true);
         }
     }
     DragFinish(drop);

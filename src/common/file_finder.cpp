@@ -1,11 +1,18 @@
 #include "common/file_finder.h"
 
-#include <cstring>
+#include <cwchar>
 
-#include "common/path_separator.h"
+namespace {
+
+bool IsSeparator(wchar_t unit) {
+    return unit == L'\\' || unit == L'/';
+}
+
+} // namespace
 
 FileFinder::FileFinder() noexcept
-    : data_(), root_(), separator_('\\'), search_(INVALID_HANDLE_VALUE), current_(false) {}
+    : data_(), name_(), root_(), rootEndsInSeparator_(false), separator_('\\'),
+      search_(INVALID_HANDLE_VALUE), current_(false) {}
 
 FileFinder::~FileFinder() {
     Close();
@@ -13,26 +20,40 @@ FileFinder::~FileFinder() {
 
 bool FileFinder::Find(const char* pattern) {
     Close();
-    if (pattern == nullptr || std::strlen(pattern) > kMaxPattern) {
+    if (pattern == nullptr) {
         return false;
     }
-    search_ = FindFirstFileA(pattern, &data_);
+    // Measured first, so that a pattern too long is never handed on.
+    const int units = MultiByteToWideChar(CP_ACP, 0, pattern, -1, nullptr, 0);
+    if (units <= 0 || static_cast<size_t>(units) > kMaxPattern + 1) {
+        return false;
+    }
+    wchar_t widePattern[kMaxPattern + 1];
+    if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, units) != units) {
+        return false;
+    }
+    search_ = FindFirstFileW(widePattern, &data_);
     if (search_ == INVALID_HANDLE_VALUE) {
         return false;
     }
-    char full[kMaxPattern + 1];
-    const DWORD length = GetFullPathNameA(pattern, sizeof full, full, nullptr);
-    if (length == 0 || length >= sizeof full) {
+    wchar_t full[kMaxPattern + 1];
+    const DWORD length = GetFullPathNameW(widePattern, kMaxPattern + 1, full, nullptr);
+    if (length == 0 || length > kMaxPattern) {
         Close();
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    const char* separator = FindLastSeparator(full);
-    const size_t rootLength =
-        separator == nullptr ? std::strlen(full) : static_cast<size_t>(separator - full);
-    std::memcpy(root_, full, rootLength);
-    root_[rootLength] = '\0';
-    current_ = true;
+    size_t rootLength = length;
+    for (size_t i = length; i > 0; --i) {
+        if (IsSeparator(full[i - 1])) {
+            rootLength = i - 1;
+            break;
+        }
+    }
+    full[rootLength] = L'\0';
+    rootEndsInSeparator_ = rootLength > 0 && IsSeparator(full[rootLength - 1]);
+    ToExactNarrow(full, root_, sizeof root_);
+    TakeEntry();
     return true;
 }
 
@@ -41,8 +62,17 @@ bool FileFinder::Next() {
         current_ = false;
         return false;
     }
-    current_ = FindNextFileA(search_, &data_) != FALSE;
-    return current_;
+    if (FindNextFileW(search_, &data_) == FALSE) {
+        current_ = false;
+        return false;
+    }
+    TakeEntry();
+    return true;
+}
+
+void FileFinder::TakeEntry() noexcept {
+    ToExactNarrow(data_.cFileName, name_, sizeof name_);
+    current_ = true;
 }
 
 void FileFinder::Close() noexcept {
@@ -54,14 +84,12 @@ void FileFinder::Close() noexcept {
 }
 
 const char* FileFinder::Name() const noexcept {
-    return current_ ? data_.cFileName : "";
+    return current_ ? name_ : "";
 }
 
 NarrowText FileFinder::FullPath() const noexcept {
     NarrowText path(root_);
-    const char* separator = FindLastSeparator(root_);
-    const size_t rootLength = std::strlen(root_);
-    if (rootLength == 0 || separator != root_ + rootLength - 1) {
+    if (!rootEndsInSeparator_) {
         path += separator_;
     }
     return path + Name();
@@ -73,5 +101,5 @@ bool FileFinder::IsFolder() const noexcept {
 
 bool FileFinder::IsDots() const noexcept {
     return IsFolder() &&
-           (std::strcmp(data_.cFileName, ".") == 0 || std::strcmp(data_.cFileName, "..") == 0);
+           (std::wcscmp(data_.cFileName, L".") == 0 || std::wcscmp(data_.cFileName, L"..") == 0);
 }

@@ -26,5 +26,6 @@ void StoreProjectFolder(const char* path);
 
 /* True when `path`, unchanged (no wildcard added), names an existing folder
    that is not "." or "..", is at most 259 characters long, and has a full
-   form that fits in 260 bytes. A path ending in a backslash never passes. */
+   form that fits in 260 characters. A path ending in a backslash never
+   passes. */
 bool IsExistingFolder(const char* path);

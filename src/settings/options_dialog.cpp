@@ -64,11 +64,11 @@ bool OptionsDialog::ExchangeOne(bool toBoxes, int control, WideText& text) {
 }
 
 void OptionsDialog::BrowseForProject() {
-    char path[MAX_PATH];
+    NarrowText path;
     if (!BrowseForAnyFolder(GetActiveWindow(), path)) {
         return;
     }
-    projectFolder_ = WideText(path);
+    projectFolder_ = WideText(path.CStr());
     ExchangeValues(true, -1);
 }
 

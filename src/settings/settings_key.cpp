@@ -55,7 +55,12 @@ bool SettingsKey::GetString(const char* valueName, WideText& text) {
         return false;
     }
     buffer[size] = 0;
-    text = WideText(reinterpret_cast<const char*>(buffer));
+    // The limit is in characters, whatever bytes the code page gives them.
+    const WideText read(reinterpret_cast<const char*>(buffer));
+    if (read.Length() > kMaxValueChars) {
+        return false;
+    }
+    text = read;
     return true;
 }
 

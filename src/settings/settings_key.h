@@ -6,12 +6,17 @@
 
 #include <windows.h>
 
+#include "common/exact_narrow.h"
 #include "common/wide_text.h"
 
 class SettingsKey {
 public:
-    /* Longest value data read, in bytes, terminating zero included. */
-    static constexpr DWORD kMaxValueBytes = 255;
+    /* Longest text read, in characters, without its terminating zero. */
+    static constexpr DWORD kMaxValueChars = 254;
+
+    /* Bytes read at most: kMaxValueChars characters of the system code page
+       (up to three bytes each in UTF-8) and a terminating zero. */
+    static constexpr DWORD kMaxValueBytes = kMaxValueChars * kMaxBytesPerUnit + 1;
 
     /* Opens (or creates) the company key, then the product key below it
        (KEY_ALL_ACCESS), and keeps only the product key. When either step
@@ -28,11 +33,11 @@ public:
        on success; false when no key is held or the platform call fails. */
     virtual bool SetString(const char* valueName, const char* text);
 
-    /* Reads `valueName` (whatever its type) with the kMaxValueBytes limit
-       into `text`, converted from the system code page. Data without a
-       terminating zero ends where the bytes read end. True on success; false
-       (and `text` unchanged) when no key is held, the value is missing or
-       longer than the limit, or the query fails. */
+    /* Reads `valueName` (whatever its type) into `text`, converted from the
+       system code page. Data without a terminating zero ends where the bytes
+       read end. True on success; false (and `text` unchanged) when no key is
+       held, the value is missing, longer than kMaxValueBytes or than
+       kMaxValueChars characters, or the query fails. */
     virtual bool GetString(const char* valueName, WideText& text);
 
     /* True when a key handle is held. */

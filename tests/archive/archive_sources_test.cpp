@@ -508,4 +508,37 @@ TEST_F(ArchiveSourcesTest, PropertyEveryFileOncePerOutcomeAndEverySuccessInTheAr
     }
 }
 
+// Where the code page cannot hold a name (the Western code page 1252 here),
+// the name listed must never be archived as another file: the platform's
+// best-fit form of "mega.txt" after a Greek capital omega is "Omega.txt",
+// and a real "Omega.txt" stands beside it. The name the code page cannot
+// hold gets its "Failed" line instead.
+TEST_F(ArchiveSourcesTest, NameOutsideTheCodePageFailsAndIsNeverAnotherFile) {
+    if (GetACP() != 1252) {
+        GTEST_SKIP() << "needs the Western code page 1252, not " << GetACP();
+    }
+    const std::string decoy = File("names\\Omega.txt", "the decoy's own bytes");
+    const std::string plain = File("names\\R\xE9sultats.txt", "held by the code page");
+    wchar_t folder[MAX_PATH];
+    ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, (sources_ + "\\names").c_str(), -1, folder, MAX_PATH),
+              0);
+    const std::wstring omega = std::wstring(folder) + L"\\\x03A9mega.txt";
+    HANDLE file = CreateFileW(omega.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "omega", 5, &written, nullptr);
+    CloseHandle(file);
+
+    Add(sources_ + "\\names");
+    const std::string marked = sources_ + "\\names\\?mega.txt";
+    const std::vector<std::string> lines = LinesOf(lines_);
+    EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()),
+              (std::set<std::string>{"Success   :- " + decoy, "Success   :- " + plain,
+                                     "Failed    :- " + marked}));
+    Finish({Entry(decoy), Entry(plain)});
+    // The scratch folder's own clean-up lists names in the code page.
+    EXPECT_TRUE(DeleteFileW(omega.c_str()));
+}
+
 } // namespace
