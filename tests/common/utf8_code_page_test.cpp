@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/exact_narrow.h"
 #include "common/file_finder.h"
 #include "common/path_list.h"
 #include "common/scratch_folder.h"
@@ -50,6 +51,65 @@ TEST_F(Utf8CodePageTest, FolderSearchOnNonAsciiNames) {
     AppendUnique(paths, WideText(full.c_str()));
     EXPECT_EQ(std::string(paths[0].Narrow()), full);
     EXPECT_EQ(paths[0].Wide()[paths[0].Length() - 7], L'\x00E9');
+}
+
+// Greek (two bytes a character) and Chinese (three bytes a character).
+const char kGreek[] = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC";
+const char kData[] = "\xE6\x95\xB0\xE6\x8D\xAE";
+
+size_t Characters(const std::string& text) {
+    return static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0) - 1);
+}
+
+TEST_F(Utf8CodePageTest, LongPathOfMultibyteCharactersIsFoundWhole) {
+    // Within the platform's 259 characters, more than twice 259 bytes. Each
+    // name stays within 255 bytes, the most a Unix host under Wine can hold.
+    testing_support::ScratchFolder scratch("utf8long");
+    std::string folder = scratch.Path();
+    while (Characters(folder) + 1 + 8 < 130) {
+        folder += std::string("\\") + kGreek;
+    }
+    folder += "\\";
+    for (int i = 0; i < 15; ++i) {
+        folder += kData;
+    }
+    std::string name;
+    while (name.size() + 6 + 4 <= 255 && Characters(folder + "\\" + name) + 2 + 4 < 250) {
+        name += kData;
+    }
+    name += ".txt";
+    const std::string path = folder + "\\" + name;
+    ASSERT_GT(path.size(), 2 * 259u);
+    ASSERT_LE(Characters(path), 250u);
+    testing_support::MakeFolders(folder);
+    ASSERT_TRUE(testing_support::WriteWholeFile(path, "long"));
+
+    FileFinder finder;
+    ASSERT_TRUE(finder.Find((folder + "\\*.*").c_str()));
+    std::string found;
+    do {
+        if (!finder.IsFolder()) {
+            EXPECT_EQ(std::string(finder.Name()), name);
+            found = finder.FullPath().CStr();
+        }
+    } while (finder.Next());
+    EXPECT_EQ(found, path);
+    ASSERT_TRUE(finder.Find(path.c_str()));
+    EXPECT_EQ(std::string(finder.FullPath().CStr()), path);
+    EXPECT_TRUE(DeleteFileA(path.c_str()));
+}
+
+TEST_F(Utf8CodePageTest, UnpairedSurrogateNeverBecomesAReplacementCharacter) {
+    char narrow[16];
+    EXPECT_FALSE(ToExactNarrow(L"a\xD800z", narrow, sizeof narrow));
+    EXPECT_STREQ(narrow, "a?z");
+    EXPECT_FALSE(ToExactNarrow(L"\xDC00\xD83D\xDE00", narrow, sizeof narrow));
+    EXPECT_STREQ(narrow, "?\xF0\x9F\x98\x80");
+    EXPECT_TRUE(ToExactNarrow(L"\xD83D\xDE00\x03A9", narrow, sizeof narrow));
+    EXPECT_STREQ(narrow, "\xF0\x9F\x98\x80\xCE\xA9");
+    // Too little room: a bare "?", never a cut name.
+    EXPECT_FALSE(ToExactNarrow(L"\x6570\x636E", narrow, 4));
+    EXPECT_STREQ(narrow, "?");
 }
 
 } // namespace
