@@ -3,10 +3,13 @@
 
 Usage: check_run_archive.py DRIVE_C ARCHIVE_PATH_UNDER_DRIVE_C
                             [--grown NAME]... [--gone-ok] [--summary]
+                            [--true-names FOLDER_UNDER_DRIVE_C]
 Every independent reader must accept the archive (unzip -t, 7-Zip's t,
 bsdtar listing and extraction, Python's zipfile.testzip), and every entry must
 hold exactly the bytes of the file it was made from: its name is that file's
-path without the drive prefix, in the Western code page (cp1252) of the run.
+path without the drive prefix, in UTF-8 (the program's code page). The UTF-8
+flag (general-purpose bit 11) must be set, in the local and the central
+header alike, exactly on the names with a byte outside ASCII.
 An entry named with --grown (a file that was still being appended to) must
 hold a prefix of its file instead; with --gone-ok an entry whose file was
 deleted after the run archived it is checked by the readers alone. Every
@@ -53,6 +56,59 @@ def compare_entry(z, info, source, prefix):
     return prefix or source.read(1) == b""
 
 
+def utf8_flag_problems(archive, infos):
+    # The flag of each entry's local header, read from the file itself.
+    problems = []
+    with open(archive, "rb") as f:
+        for info in infos:
+            f.seek(info.header_offset + 6)
+            local = int.from_bytes(f.read(2), "little")
+            wanted = any(byte >= 0x80 for byte in raw_name(info))
+            for where, flags in (("central", info.flag_bits), ("local", local)):
+                if bool(flags & 0x800) != wanted:
+                    problems.append("%s: bit 11 of the %s header is %s" % (
+                        info.filename, where, "set" if flags & 0x800 else "clear"))
+    return problems
+
+
+def reader_listings(archive, seven):
+    # Each reader's list of entry names, as it shows them in a UTF-8 locale.
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    listings = {}
+    for reader, command in (("unzip", ["unzip", "-Z1", archive]),
+                            ("bsdtar", ["bsdtar", "-tf", archive])):
+        done = subprocess.run(command, stdout=subprocess.PIPE, env=env)
+        listings[reader] = done.stdout.decode("utf-8", "replace").splitlines()
+    if seven:
+        done = subprocess.run([seven, "l", "-slt", "-sccUTF-8", archive],
+                              stdout=subprocess.PIPE, env=env)
+        lines = done.stdout.decode("utf-8", "replace").splitlines()
+        # The first "Path = " names the archive itself.
+        listings["7-Zip"] = [line[7:] for line in lines if line.startswith("Path = ")][1:]
+    with zipfile.ZipFile(archive) as z:
+        listings["zipfile"] = z.namelist()
+    return listings
+
+
+def true_name_problems(drive_c, folder, archive, seven):
+    expected = []
+    for top, _, files in os.walk(os.path.join(drive_c, folder)):
+        for name in files:
+            path = os.path.join(top, name)
+            if os.path.samefile(path, archive):
+                continue
+            expected.append(os.path.relpath(path, drive_c).replace(os.sep, "/"))
+    problems = []
+    for reader, names in reader_listings(archive, seven).items():
+        print("\n%s lists:" % reader)
+        for name in names:
+            print("  " + name)
+        missing = sorted(set(expected) - set(names))
+        if missing:
+            problems.append("%s does not list %r" % (reader, missing))
+    return problems
+
+
 def report_successes(report):
     # The entry names that the report's "Success" lines promise.
     names = collections.Counter()
@@ -69,6 +125,7 @@ def main():
     parser.add_argument("--grown", action="append", default=[])
     parser.add_argument("--gone-ok", action="store_true")
     parser.add_argument("--summary", action="store_true")
+    parser.add_argument("--true-names")
     options = parser.parse_args()
     archive = os.path.join(options.drive_c, options.archive)
     problems = []
@@ -103,7 +160,7 @@ def main():
             if not options.summary:
                 print("%-9s %-8d %-8d %s" % (method, info.file_size, info.compress_size,
                                              info.filename))
-            name = raw_name(info).decode("cp1252", "replace")
+            name = raw_name(info).decode("utf-8", "replace")
             source = os.path.join(options.drive_c, *name.split("/"))
             if name.endswith("/ZipFailureFile.txt"):
                 report = z.read(info)
@@ -138,7 +195,11 @@ def main():
                 print("report entry: %d lines" % report.count(b"\r\n"))
             else:
                 print("\nreport entry:")
-                sys.stdout.write(report.decode("cp1252", "replace"))
+                sys.stdout.write(report.decode("utf-8", "replace"))
+        problems.extend(utf8_flag_problems(archive, infos))
+
+    if options.true_names:
+        problems.extend(true_name_problems(options.drive_c, options.true_names, archive, seven))
 
     for problem in problems:
         print("PROBLEM: " + problem)
