@@ -74,7 +74,11 @@ TEST(NamesRun, EveryFileIsArchivedUnderItsTrueName) {
     RegistrySandbox::WriteText("Directory", install);
     RegistrySandbox::WriteText("Project", project);
 
-    const std::string data = root + "\\Mesures \xC3\xA9t\xC3\xA9";
+    // The named files in a folder of ASCII name, so that entries of ASCII
+    // names stand beside the others; a second folder, added through the
+    // folder browser by its non-ASCII name.
+    const std::string data = root + "\\Data";
+    const std::string measures = root + "\\Mesures \xC3\xA9t\xC3\xA9";
     std::map<std::string, std::string> files;
     for (const std::string& name : {std::string("plain.txt"), kResults, kMueller, kOmega, kData,
                                     kGreek + ".log", std::string("Omega.txt")}) {
@@ -82,6 +86,7 @@ TEST(NamesRun, EveryFileIsArchivedUnderItsTrueName) {
     }
     const std::string longPath = LongPath(data, 240);
     files[longPath] = "the bytes of the long path\r\n";
+    files[measures + "\\mesure.csv"] = "the bytes of mesure.csv\r\n";
     ASSERT_EQ(Characters(longPath), 240u);
     ASSERT_GT(longPath.size(), 2 * 259u);
     for (const auto& [path, bytes] : files) {
@@ -91,7 +96,7 @@ TEST(NamesRun, EveryFileIsArchivedUnderItsTrueName) {
     std::cout << "long path of " << Characters(longPath) << " characters, " << longPath.size()
               << " bytes:\n  " << longPath << "\n";
 
-    const UserRun run = RunAsUser(ProgramPath(), {data}, kArchiveMs);
+    const UserRun run = RunAsUser(ProgramPath(), {data, measures}, kArchiveMs);
     ASSERT_TRUE(run.completed) << run.error;
     EXPECT_EQ(run.boxText, "Finished archive");
     EXPECT_EQ(run.exitStatus, 2u);
