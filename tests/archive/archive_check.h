@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -23,12 +24,20 @@ struct ExpectedEntry {
     std::string content;
 };
 
-/* The entry name for a full path: the path without its first three
-   characters, backslashes as slashes. */
+/* The entry name for a full path (narrow, system code page): the path
+   without its first three characters, backslashes as slashes, in UTF-8. */
 inline std::string EntryNameOf(const std::string& path) {
     std::string name = path.substr(3);
     std::replace(name.begin(), name.end(), '\\', '/');
-    return name;
+    const int units = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(units > 0 ? units : 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, &wide[0], units);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], bytes, nullptr, nullptr);
+    utf8.resize(std::strlen(utf8.c_str()));
+    return utf8;
 }
 
 /* Lists the archive at `path`; an empty list with `valid` false when it is

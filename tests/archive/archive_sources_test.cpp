@@ -530,15 +530,24 @@ TEST_F(ArchiveSourcesTest, NameOutsideTheCodePageFailsAndIsNeverAnotherFile) {
     WriteFile(file, "omega", 5, &written, nullptr);
     CloseHandle(file);
 
+    // A folder of such a name beside one its '?' form would match as a
+    // pattern: the marked folder is not searched at all.
+    const std::string beside = File("names\\Xdata\\x.txt", "beside");
+    const std::wstring omegaFolder = std::wstring(folder) + L"\\\x03A9"
+                                                            L"data";
+    ASSERT_TRUE(CreateDirectoryW(omegaFolder.c_str(), nullptr));
+
     Add(sources_ + "\\names");
     const std::string marked = sources_ + "\\names\\?mega.txt";
     const std::vector<std::string> lines = LinesOf(lines_);
     EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()),
               (std::set<std::string>{"Success   :- " + decoy, "Success   :- " + plain,
-                                     "Failed    :- " + marked}));
-    Finish({Entry(decoy), Entry(plain)});
+                                     "Success   :- " + beside, "Failed    :- " + marked,
+                                     "Not Found :- " + sources_ + "\\names\\?data\\*.*"}));
+    Finish({Entry(decoy), Entry(plain), Entry(beside)});
     // The scratch folder's own clean-up lists names in the code page.
     EXPECT_TRUE(DeleteFileW(omega.c_str()));
+    EXPECT_TRUE(RemoveDirectoryW(omegaFolder.c_str()));
 }
 
 } // namespace
