@@ -32,9 +32,10 @@ constexpr FixedRow kFixedRows[] = {
 constexpr UINT kDropPathSize = MAX_PATH + 1;
 constexpr size_t kDropPathBytes = kDropPathSize * kMaxBytesPerUnit;
 
-// Room a cut copy may leave unused: a character of up to four bytes that did
-// not fit, and the terminator.
-constexpr size_t kCutSlack = 4;
+// A cut copy stops at most a few bytes short of the buffer's end: a character
+// of up to four bytes that did not fit whole, and the terminator. Only a copy
+// that leaves more room than this margin is surely whole.
+constexpr size_t kCutSlack = 8;
 } // namespace
 
 bool CollectionList::Attach(HWND list) {

@@ -237,6 +237,29 @@ TEST_F(CollectionListTest, LocationsAreUniqueExactlyAndCaseSensitively) {
     EXPECT_EQ(list_.FindRowByLocation(WideText(""), 0), -1);
 }
 
+// With UTF-8 as the code page (the program's manifest), a character takes
+// up to three bytes, and a copy that cannot hold the next one whole stops
+// short of the buffer's end: every length around the buffer sizes must still
+// be read whole.
+TEST_F(CollectionListTest, MultibyteLocationsAroundTheBufferSizesAreReadWhole) {
+    if (GetACP() != CP_UTF8) {
+        GTEST_SKIP() << "the manifest's UTF-8 code page is not honoured here";
+    }
+    Fill();
+    int row = list_.RowCount();
+    for (const size_t characters : {82u, 83u, 84u, 85u, 86u, 167u, 168u, 169u, 170u, 171u}) {
+        for (const char* head : {"C:", "C:\\", "C:\\x", "C:\\\xC3\xA9"}) {
+            std::string location = head;
+            for (size_t i = 0; i < characters; ++i) {
+                location += "\xE6\x95\xB0";
+            }
+            list_.AddRow("Other", location.c_str(), true);
+            EXPECT_EQ(Narrow(list_.GetRowText(row, 1)), location) << location.size() << " bytes";
+            ++row;
+        }
+    }
+}
+
 TEST_F(CollectionListTest, LongLocationsAreReadWholeAndStayUnique) {
     Fill();
     std::string boundary = "C:\\" + std::string(252, 'b');     // 255 characters: fills 256 bytes
