@@ -1,5 +1,5 @@
-// Gleanwell.exe at the display's DPI (GLEANWELL_EXPECT_DPI, 96 unless set;
-// the prefix's LogPixels decides what the display has): every control within
+// Gleanwell.exe at the display's DPI (which must be GLEANWELL_EXPECT_DPI when
+// that is set; under Wine the prefix's LogPixels decides): every control within
 // the dialog's client area, the list's two columns filling its width. With
 // GLEANWELL_SHOT set, the dialog as it stands on the screen is kept there as
 // a bitmap, to be looked at.
@@ -80,11 +80,13 @@ bool KeepShot(HWND window, const std::string& path) {
 TEST(DialogAtDpi, ControlsWithinTheClientAreaAndColumnsFillingTheList) {
     // Aware like the program, so both see the same pixels.
     SetProcessDPIAware();
-    const int expected = Variable("GLEANWELL_EXPECT_DPI", 96);
+    const int expected = Variable("GLEANWELL_EXPECT_DPI", 0);
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    ASSERT_EQ(dpi, expected) << "the display's DPI is not what the prefix was given";
+    if (expected != 0) {
+        ASSERT_EQ(dpi, expected) << "the display's DPI is not what the prefix was given";
+    }
 
     RemoteGleanwell app;
     ASSERT_TRUE(app.Start(ProgramPath(), kStepMs)) << app.Error();
