@@ -10,6 +10,8 @@
 #include "common/path_list.h"
 #include "common/scratch_folder.h"
 #include "common/wide_text.h"
+#include "settings/install_locations.h"
+#include "settings/registry_sandbox.h"
 
 namespace {
 
@@ -110,6 +112,35 @@ TEST_F(Utf8CodePageTest, UnpairedSurrogateNeverBecomesAReplacementCharacter) {
     // Too little room: a bare "?", never a cut name.
     EXPECT_FALSE(ToExactNarrow(L"\x6570\x636E", narrow, 4));
     EXPECT_STREQ(narrow, "?");
+}
+
+TEST_F(Utf8CodePageTest, SettingsAreLimitedByCharactersNotBytes) {
+    // A folder of exactly 254 characters, most of them three bytes long, is
+    // read back; one of 255 characters is not.
+    testing_support::RegistrySandbox sandbox;
+    testing_support::ScratchFolder scratch("utf8set");
+    std::string fits = scratch.Path();
+    while (Characters(fits) + 1 + 40 <= 254) {
+        fits += "\\";
+        for (int i = 0; i < 20; ++i) {
+            fits += kData;
+        }
+    }
+    fits += "\\";
+    while (Characters(fits) < 254) {
+        fits += 'x';
+    }
+    const std::string tooLong = fits + "x";
+    ASSERT_GT(fits.size(), 2 * 255u);
+    testing_support::MakeFolders(fits);
+    testing_support::MakeFolders(tooLong);
+
+    testing_support::RegistrySandbox::WriteText("Directory", fits);
+    const WideText read = ReadInstallDirectory();
+    EXPECT_EQ(read.Length(), 255u);
+    EXPECT_EQ(std::string(read.Narrow()), fits + "\\");
+    testing_support::RegistrySandbox::WriteText("Directory", tooLong);
+    EXPECT_EQ(std::string(ReadInstallDirectory().Narrow()), "C:\\Velmaris\\");
 }
 
 } // namespace
