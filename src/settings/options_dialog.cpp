@@ -5,6 +5,7 @@
 #include "app/center_on_owner.h"
 #include "app/folder_browser.h"
 #include "app/resource_ids.h"
+#include "common/exact_narrow.h"
 #include "settings/install_locations.h"
 
 void OptionsDialog::Run(HINSTANCE instance) {
@@ -45,14 +46,19 @@ bool OptionsDialog::ExchangeOne(bool toBoxes, int control, WideText& text) {
         ok = SetDlgItemTextA(Window(), control, narrow != nullptr ? narrow : "") != FALSE;
     } else if (ok) {
         text = WideText();
-        const int length = GetWindowTextLengthA(box);
+        // Read in UTF-16: the narrow call would hand out a best-fit form of a
+        // character the code page cannot hold, which could name another
+        // folder; '?' names none.
+        const int length = GetWindowTextLengthW(box);
         if (length == 0) {
             text = WideText("");
         } else {
-            std::vector<char> buffer(static_cast<size_t>(length) + 1);
-            ok = GetWindowTextA(box, buffer.data(), length + 1) != 0;
+            std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+            ok = GetWindowTextW(box, buffer.data(), length + 1) != 0;
             if (ok) {
-                text = WideText(buffer.data());
+                std::vector<char> narrow(buffer.size() * kMaxBytesPerUnit);
+                ToExactNarrow(buffer.data(), narrow.data(), narrow.size());
+                text = WideText(narrow.data());
             }
         }
     }
