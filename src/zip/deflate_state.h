@@ -114,10 +114,10 @@ struct DeflateEntryState {
     CtTreeDesc d_desc;
     CtTreeDesc bl_desc;
 
+    // The last tree build's nodes from heap[heap_max] (the root) on, every
+    // parent before its children.
     int heap[deflate_limits::kHeapSize] = {};
-    int heap_len = 0;
     int heap_max = 0;
-    std::uint8_t depth[deflate_limits::kHeapSize] = {};
     std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
 };
 

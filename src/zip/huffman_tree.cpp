@@ -1,10 +1,42 @@
 #include "zip/huffman_tree.h"
 
+#include <algorithm>
+
 using namespace deflate_limits;
 
 namespace {
-inline bool smaller(const DeflateState& s, const CtNode* tree, int n, int m) {
-    return tree[n].fc < tree[m].fc || (tree[n].fc == tree[m].fc && s.depth[n] <= s.depth[m]);
+// A heap entry of the tree being built: frequency (bits 16-31), depth (bits
+// 10-15) and node (bits 0-9). Node a is smaller than node b when its
+// frequency is lower, or equal with a depth not above b's: one comparison of
+// a with b's node bits set. Depths stay far below 64: a node of depth d
+// weighs at least the (d + 2)nd Fibonacci number, and no tree weighs 65,536.
+constexpr std::uint32_t kNodeMask = 0x3FF;
+constexpr std::uint32_t kDepthShift = 10;
+constexpr std::uint32_t kFreqShift = 16;
+// Past the heap's last entry, so that a last parent's missing right child is
+// never the smaller one.
+constexpr std::uint32_t kPastHeap = 0xFFFFFFFFu;
+
+inline bool smaller(std::uint32_t a, std::uint32_t b) {
+    return a <= (b | kNodeMask);
+}
+
+// Restores the order below position k of the 1-based heap of len entries
+// (heap[len + 1] is kPastHeap): of two children the right one is taken when
+// it is smaller, and v stops above the first child it is smaller than.
+void sift_down(std::uint32_t* heap, int len, int k) {
+    const std::uint32_t v = heap[k];
+    int j = k << 1;
+    while (j <= len) {
+        j += static_cast<int>(smaller(heap[j + 1], heap[j]));
+        if (smaller(v, heap[j])) {
+            break;
+        }
+        heap[k] = heap[j];
+        k = j;
+        j <<= 1;
+    }
+    heap[k] = v;
 }
 } // namespace
 
@@ -17,23 +49,6 @@ std::uint32_t ct_bit_reverse(std::uint32_t code, int length) {
     v = ((v >> 4) & 0x0F0F) | ((v & 0x0F0F) << 4);
     v = ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
     return v >> (16 - length);
-}
-
-void ct_sift_down(DeflateState& s, const CtNode* tree, int k) {
-    const int v = s.heap[k];
-    int j = k << 1;
-    while (j <= s.heap_len) {
-        if (j < s.heap_len && smaller(s, tree, s.heap[j + 1], s.heap[j])) {
-            ++j;
-        }
-        if (smaller(s, tree, v, s.heap[j])) {
-            break;
-        }
-        s.heap[k] = s.heap[j];
-        k = j;
-        j <<= 1;
-    }
-    s.heap[k] = v;
 }
 
 void ct_limit_lengths(DeflateState& s, CtTreeDesc& desc) {
@@ -121,46 +136,52 @@ void ct_build(DeflateState& s, CtTreeDesc& desc) {
     const int elems = desc.elems;
     int max_code = -1;
 
-    s.heap_len = 0;
-    s.heap_max = kHeapSize;
+    std::uint32_t heap[kLCodes + 2];
+    int len = 0;
     for (int n = 0; n < elems; ++n) {
         if (tree[n].fc != 0) {
-            s.heap[++s.heap_len] = max_code = n;
-            s.depth[n] = 0;
+            heap[++len] = static_cast<std::uint32_t>(tree[n].fc) << kFreqShift |
+                          static_cast<std::uint32_t>(n);
+            max_code = n;
         } else {
             tree[n].dl = 0;
         }
     }
     // A code needs two symbols even when fewer are used.
-    while (s.heap_len < 2) {
-        const int node = s.heap[++s.heap_len] = (max_code < 2 ? ++max_code : 0);
+    while (len < 2) {
+        const int node = max_code < 2 ? ++max_code : 0;
+        heap[++len] = 1u << kFreqShift | static_cast<std::uint32_t>(node);
         tree[node].fc = 1;
-        s.depth[node] = 0;
         --s.opt_len;
         if (stree != nullptr) {
             s.static_len -= stree[node].dl;
         }
     }
     desc.max_code = max_code;
-    for (int n = s.heap_len / 2; n >= 1; --n) {
-        ct_sift_down(s, tree, n);
+    heap[len + 1] = kPastHeap;
+    for (int n = len / 2; n >= 1; --n) {
+        sift_down(heap, len, n);
     }
-    int node = elems;
+    // Nodes leave the heap into the sorted area, filled downward, where
+    // ct_limit_lengths finds every parent before its children.
+    int sorted = kHeapSize;
+    std::uint32_t node = static_cast<std::uint32_t>(elems);
     do {
-        const int n = s.heap[1];
-        s.heap[1] = s.heap[s.heap_len--];
-        ct_sift_down(s, tree, 1);
-        const int m = s.heap[1];
-        s.heap[--s.heap_max] = n;
-        s.heap[--s.heap_max] = m;
-        tree[node].fc = static_cast<std::uint16_t>(tree[n].fc + tree[m].fc);
-        s.depth[node] =
-            static_cast<std::uint8_t>((s.depth[n] >= s.depth[m] ? s.depth[n] : s.depth[m]) + 1);
-        tree[n].dl = tree[m].dl = static_cast<std::uint16_t>(node);
-        s.heap[1] = node++;
-        ct_sift_down(s, tree, 1);
-    } while (s.heap_len >= 2);
-    s.heap[--s.heap_max] = s.heap[1];
+        const std::uint32_t n = heap[1];
+        heap[1] = heap[len];
+        heap[len--] = kPastHeap;
+        sift_down(heap, len, 1);
+        const std::uint32_t m = heap[1];
+        s.heap[--sorted] = static_cast<int>(n & kNodeMask);
+        s.heap[--sorted] = static_cast<int>(m & kNodeMask);
+        const std::uint32_t freq = ((n >> kFreqShift) + (m >> kFreqShift)) & 0xFFFF;
+        const std::uint32_t depth = std::max(n & ~kNodeMask & 0xFFFF, m & ~kNodeMask & 0xFFFF);
+        tree[n & kNodeMask].dl = tree[m & kNodeMask].dl = static_cast<std::uint16_t>(node);
+        heap[1] = freq << kFreqShift | (depth + (1u << kDepthShift)) | node++;
+        sift_down(heap, len, 1);
+    } while (len >= 2);
+    s.heap[--sorted] = static_cast<int>(heap[1] & kNodeMask);
+    s.heap_max = sorted;
 
     ct_limit_lengths(s, desc);
     gen_codes(s, tree, max_code);

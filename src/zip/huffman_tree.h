@@ -7,15 +7,13 @@
 /* Reverses the low length bits of code (length 1..15). */
 std::uint32_t ct_bit_reverse(std::uint32_t code, int length);
 
-/* Restores the heap order below heap position k of tree. Node a is smaller
-   than node b when its frequency is lower, or equal with a depth not above
-   b's; of two smaller children the right one is taken when it is smaller. */
-void ct_sift_down(DeflateState& s, const CtNode* tree, int k);
-
 /* Builds the tree of desc from its frequencies: sets desc.max_code, the code
    length and code of every symbol up to it, and adds the tree's cost to the
    state's optimal (and, with a fixed counterpart, fixed) length. A tree with
-   fewer than two used symbols gets two codes of length 1. */
+   fewer than two used symbols gets two codes of length 1. The nodes are
+   paired from a heap in which node a is smaller than node b when its
+   frequency is lower, or equal with a depth not above b's; of two smaller
+   children the right one is taken when it is smaller. */
 void ct_build(DeflateState& s, CtTreeDesc& desc);
 
 /* Assigns lengths from the sorted area of the last build, limits them to
