@@ -28,6 +28,11 @@ constexpr int kKeyedChains = 4;
 constexpr std::uint32_t kKeyBytes[kKeyedChains] = {3, 4, 6, 12}; // what each keyed chain files by
 constexpr std::uint32_t kKeyHashBits = 15;
 constexpr std::uint32_t kKeyHashSize = 1u << kKeyHashBits;
+// An entry known whole at its start and at most this long keeps only the
+// three-byte chain: its chains are short, and filing every position under
+// four more keys (and clearing their heads again) would cost it more than the
+// keyed walks save.
+constexpr std::uint32_t kPlainChainsUpTo = 4096;
 
 constexpr int kLengthCodes = 29;
 constexpr int kLiterals = 256;
@@ -105,7 +110,7 @@ struct DeflateEntryState {
     std::uint32_t compressed_bits = 0; // 0..7
     const char* check_message = nullptr;
 
-    bool window_slid = false; // the window moved at least once
+    bool keyed = false; // positions go on the keyed chains too
 
     CtNode dyn_ltree[deflate_limits::kHeapSize];
     CtNode dyn_dtree[2 * deflate_limits::kDCodes + 1];

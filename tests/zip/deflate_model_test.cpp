@@ -164,20 +164,22 @@ TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
 
 TEST(DeflateModel, KeysOfPositionsInsertedAtTheEdgeOfTheInputReadSoFar) {
     using namespace deflate_limits;
-    // Read a byte at a time, the compressor holds exactly 262 bytes ahead, so
-    // when a 258-byte match goes out its last positions are inserted before
-    // the bytes that complete their longest keys have arrived; those keys
-    // are filed after the next read. The string at the last of them comes
-    // back after a nearer one that shares only its first `shared` bytes:
-    // the far one is the longest match, and a search holding `shared` bytes
-    // finds it only on the chain whose key had to wait.
+    // Read a byte at a time, the compressor holds exactly 262 bytes ahead
+    // once its first full window has slid, so when a 258-byte match goes out
+    // there its last positions are inserted before the bytes that complete
+    // their longest keys have arrived; those keys are filed after the next
+    // read. The string at the last of them comes back after a nearer one that
+    // shares only its first `shared` bytes: the far one is the longest match,
+    // and a search holding `shared` bytes finds it only on the chain whose
+    // key had to wait.
     constexpr std::uint32_t kAlwaysRead = kMinLookahead - (kMaxMatch - 2);
     constexpr int kWaiting = kKeyedChains - 1;
     static_assert(kKeyBytes[kWaiting] > kAlwaysRead, "the longest keys can wait");
     constexpr std::uint32_t kFar = 20;
     for (const std::uint32_t shared : {kKeyBytes[kWaiting] - 1, kFar - 6}) {
+        Bytes input = RandomBytes(2 * kWindowSize + 500, 50);
         const Bytes head = RandomBytes(300, 51);
-        Bytes input = head;
+        input.insert(input.end(), head.begin(), head.end());
         const std::size_t match_at = input.size();
         input.insert(input.end(), head.begin() + 1, head.begin() + 259);
         const std::size_t edge = input.size() - 1; // the match's last position
@@ -199,10 +201,13 @@ TEST(DeflateModel, KeysOfPositionsInsertedAtTheEdgeOfTheInputReadSoFar) {
         Compress(Bytes(4096, 0), 8);
         ExpectModel(input, 8, 1);
 
-        // The path is taken: the match goes out one position after its start
-        // with 262 bytes read past that, which leaves the last position's
-        // waiting key unread; the search holds enough for that key's chain;
-        // and the far string is the match chosen.
+        // The path is taken: the entry keeps the keyed chains; the match goes
+        // out past the first window, one position after its start, with 262
+        // bytes read past that, which leaves the last position's key unread;
+        // the search holds enough for that key's chain; and the far string is
+        // the match chosen.
+        ASSERT_GT(input.size(), kPlainChainsUpTo);
+        ASSERT_GE(match_at, 2 * kWindowSize);
         ASSERT_GT(edge + kKeyBytes[kWaiting], match_at + 1 + kMinLookahead);
         ASSERT_GE(shared + 1, kKeyBytes[kWaiting]);
         const Trace trace = TraceDeflate(Compress(input, 8, 1).bytes);

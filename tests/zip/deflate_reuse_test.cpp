@@ -3,9 +3,11 @@
 // output. Each reference is made on a thread of its own, whose first entry
 // gets a state never used before.
 #include "deflate_test_support.h"
+#include "zip/deflate_state.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 namespace {
@@ -35,17 +37,39 @@ void ExpectSameAfter(const Bytes& before, int before_level, const Bytes& input, 
 TEST(DeflateStateReuse, NextEntryFindsNoCandidateOfThePreviousOne) {
     const Bytes text = WordText(1800, 7);
     const Bytes prefix(text.begin(), text.begin() + 900);
-    // Heads cleared by hashing the few positions again.
+    // Entries of at most 4 KiB keep only the three-byte chain and clear its
+    // heads by hashing their positions again.
     ExpectSameAfter(text, 8, text, 8);
     ExpectSameAfter(text, 8, prefix, 8);
     ExpectSameAfter(prefix, 8, text, 8);
     ExpectSameAfter(FromText("ab"), 8, FromText("abcabcabc"), 8);
-    // Heads cleared whole: many positions, or a window that slid.
     ExpectSameAfter(WordText(3000, 7), 8, text, 8);
+    // Longer ones keep the keyed chains and clear every table whole, also
+    // after a window that slid.
     ExpectSameAfter(WordText(20000, 3), 8, text, 8);
     ExpectSameAfter(RecordBinary(200000, 5), 8, RecordBinary(3000, 5), 8);
     // Another level's tuning and loop, and an empty entry between.
     ExpectSameAfter(text, 1, text, 8);
     ExpectSameAfter(text, 8, text, 2);
     ExpectSameAfter(Bytes(), 8, text, 8);
+}
+
+TEST(DeflateStateReuse, EntriesWithAndWithoutKeyedChainsFollowEachOther) {
+    // Each size after each, across the size where the keyed chains begin and
+    // where the window slides, in the greedy and the lazy loop. The texts
+    // share their words, so that any head left set would offer a candidate
+    // that matches.
+    const std::size_t plain = deflate_limits::kPlainChainsUpTo;
+    const std::size_t sizes[] = {3, 700, plain, plain + 1, 20000, 70000};
+    const std::pair<int, int> levels[] = {{8, 8}, {1, 8}, {8, 2}};
+    for (const std::size_t before : sizes) {
+        for (const std::size_t after : sizes) {
+            for (const auto& [before_level, level] : levels) {
+                SCOPED_TRACE(std::to_string(before) + " bytes at level " +
+                             std::to_string(before_level) + ", then " + std::to_string(after) +
+                             " at level " + std::to_string(level));
+                ExpectSameAfter(WordText(before, 7), before_level, WordText(after, 7), level);
+            }
+        }
+    }
 }
