@@ -203,7 +203,7 @@ void ct_emit_runs(DeflateState& s, const CtNode* tree, int max_code) {
 int ct_build_lengths_tree(DeflateState& s) {
     ct_count_runs(s, s.dyn_ltree, s.l_desc.max_code);
     ct_count_runs(s, s.dyn_dtree, s.d_desc.max_code);
-    ct_build(s, s.bl_desc);
+    ct_build_lengths(s, s.bl_desc);
     int max_blindex = kBlCodes - 1;
     for (; max_blindex >= 3; --max_blindex) {
         if (s.bl_tree[kBlOrder[max_blindex]].dl != 0) {
@@ -268,8 +268,9 @@ std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint3
     const std::uint32_t eof = final ? 1 : 0;
     s.flag_buf[s.last_flags] = static_cast<std::uint8_t>(s.flags);
 
-    ct_build(s, s.l_desc);
-    ct_build(s, s.d_desc);
+    // Codes are given only to the trees of a block sent with them.
+    ct_build_lengths(s, s.l_desc);
+    ct_build_lengths(s, s.d_desc);
     const int max_blindex = ct_build_lengths_tree(s);
 
     std::uint32_t opt_lenb = (s.opt_len + 3 + 7) >> 3;
@@ -288,6 +289,9 @@ std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint3
         ct_emit_symbols(s, s.static_ltree, s.static_dtree);
         add_compressed_bits(s, s.static_len + 3);
     } else {
+        ct_assign_codes(s.l_desc);
+        ct_assign_codes(s.d_desc);
+        ct_assign_codes(s.bl_desc);
         ct_put_bits(s, (kDynamicTrees << 1) + eof, 3);
         ct_emit_header(s, s.l_desc.max_code + 1, s.d_desc.max_code + 1, max_blindex + 1);
         ct_emit_symbols(s, s.dyn_ltree, s.dyn_dtree);

@@ -67,6 +67,8 @@ struct CtTreeDesc {
     int elems = 0;      // number of symbols
     int max_length = 0; // length limit
     int max_code = -1;  // largest symbol with a non-zero frequency
+    // The next code of each length 1..15, from the last build.
+    std::uint32_t next_code[deflate_limits::kMaxBits + 1] = {};
 };
 
 // What an entry starts from afresh: positions, counters, the bit writer and

@@ -1,6 +1,7 @@
 #include "zip/huffman_tree.h"
 
 #include <algorithm>
+#include <array>
 
 using namespace deflate_limits;
 
@@ -16,6 +17,39 @@ constexpr std::uint32_t kFreqShift = 16;
 // Past the heap's last entry, so that a last parent's missing right child is
 // never the smaller one.
 constexpr std::uint32_t kPastHeap = 0xFFFFFFFFu;
+
+// Each byte with its bits in reverse order.
+constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t r = 0;
+        for (int bit = 0; bit < 8; ++bit) {
+            r |= ((n >> bit) & 1) << (7 - bit);
+        }
+        table[n] = static_cast<std::uint8_t>(r);
+    }
+    return table;
+}();
+
+// The first code of each length 1..15 from the codes-per-length counts;
+// false when the lengths do not form a complete code.
+bool first_codes(const std::uint16_t* bl_count, std::uint32_t* next_code) {
+    std::uint32_t code = 0;
+    for (int bits = 1; bits <= kMaxBits; ++bits) {
+        code = (code + bl_count[bits - 1]) << 1;
+        next_code[bits] = code;
+    }
+    return code + bl_count[kMaxBits] - 1 == (1u << kMaxBits) - 1;
+}
+
+void assign_codes(CtNode* tree, int max_code, std::uint32_t* next_code) {
+    for (int n = 0; n <= max_code; ++n) {
+        const int len = tree[n].dl;
+        if (len != 0) {
+            tree[n].fc = static_cast<std::uint16_t>(ct_bit_reverse(next_code[len]++, len));
+        }
+    }
+}
 
 inline bool smaller(std::uint32_t a, std::uint32_t b) {
     return a <= (b | kNodeMask);
@@ -41,14 +75,9 @@ void sift_down(std::uint32_t* heap, int len, int k) {
 } // namespace
 
 std::uint32_t ct_bit_reverse(std::uint32_t code, int length) {
-    // Reverse all 16 bits by swapping halves of ever smaller groups, then
-    // drop the bits below the code.
-    std::uint32_t v = code & 0xFFFF;
-    v = ((v >> 1) & 0x5555) | ((v & 0x5555) << 1);
-    v = ((v >> 2) & 0x3333) | ((v & 0x3333) << 2);
-    v = ((v >> 4) & 0x0F0F) | ((v & 0x0F0F) << 4);
-    v = ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
-    return v >> (16 - length);
+    const std::uint32_t v = code & 0xFFFF;
+    return (static_cast<std::uint32_t>(kReversedBytes[v & 0xFF]) << 8 | kReversedBytes[v >> 8]) >>
+           (16 - length);
 }
 
 void ct_limit_lengths(DeflateState& s, CtTreeDesc& desc) {
@@ -114,23 +143,15 @@ void ct_limit_lengths(DeflateState& s, CtTreeDesc& desc) {
 
 void gen_codes(DeflateState& s, CtNode* tree, int max_code) {
     std::uint32_t next_code[kMaxBits + 1];
-    std::uint32_t code = 0;
-    for (int bits = 1; bits <= kMaxBits; ++bits) {
-        code = (code + s.bl_count[bits - 1]) << 1;
-        next_code[bits] = code;
-    }
-    deflate_check(s, code + s.bl_count[kMaxBits] - 1 == (1u << kMaxBits) - 1,
-                  "inconsistent bit counts");
-    for (int n = 0; n <= max_code; ++n) {
-        const int len = tree[n].dl;
-        if (len == 0) {
-            continue;
-        }
-        tree[n].fc = static_cast<std::uint16_t>(ct_bit_reverse(next_code[len]++, len));
-    }
+    deflate_check(s, first_codes(s.bl_count, next_code), "inconsistent bit counts");
+    assign_codes(tree, max_code, next_code);
 }
 
-void ct_build(DeflateState& s, CtTreeDesc& desc) {
+void ct_assign_codes(CtTreeDesc& desc) {
+    assign_codes(desc.dyn_tree, desc.max_code, desc.next_code);
+}
+
+void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
     CtNode* tree = desc.dyn_tree;
     const CtNode* stree = desc.static_tree;
     const int elems = desc.elems;
@@ -184,5 +205,10 @@ void ct_build(DeflateState& s, CtTreeDesc& desc) {
     s.heap_max = sorted;
 
     ct_limit_lengths(s, desc);
-    gen_codes(s, tree, max_code);
+    deflate_check(s, first_codes(s.bl_count, desc.next_code), "inconsistent bit counts");
+}
+
+void ct_build(DeflateState& s, CtTreeDesc& desc) {
+    ct_build_lengths(s, desc);
+    ct_assign_codes(desc);
 }

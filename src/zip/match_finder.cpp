@@ -136,6 +136,12 @@ bool is_end_of_input(std::uint32_t count) {
     return count == 0 || count == 0xFFFFFFFFu;
 }
 
+// Whether lz_refill has anything to do: read, or (once the input has ended)
+// slide the window.
+inline bool needs_refill(const DeflateState& s) {
+    return s.lookahead < kMinLookahead && (!s.eofile || s.strstart >= kSlidePoint);
+}
+
 std::uint32_t end_block(DeflateState& s, bool final) {
     const std::uint8_t* data = s.block_start >= 0 ? s.window + s.block_start : nullptr;
     return ct_end_block(s, data, static_cast<std::uint32_t>(s.strstart - s.block_start), final);
@@ -496,7 +502,7 @@ template <bool kKeyed> std::uint32_t run_lazy(DeflateState& s) {
             ++s.strstart;
             --s.lookahead;
         }
-        if (s.lookahead < kMinLookahead) {
+        if (needs_refill(s)) {
             const std::uint32_t before = s.strstart;
             lz_refill(s);
             if (pending_from != 0) {
@@ -556,7 +562,7 @@ template <bool kKeyed> std::uint32_t run_greedy(DeflateState& s) {
             end_block(s, false);
             s.block_start = s.strstart;
         }
-        if (s.lookahead < kMinLookahead) {
+        if (needs_refill(s)) {
             lz_refill(s);
         }
     }
