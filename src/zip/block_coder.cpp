@@ -233,9 +233,29 @@ void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) 
     std::uint32_t dx = 0;
     std::uint32_t fx = 0;
     std::uint32_t flag = 0;
-    for (std::uint32_t lx = 0; lx < s.last_lit; ++lx) {
+    const std::uint32_t last_lit = s.last_lit;
+    for (std::uint32_t lx = 0; lx < last_lit; ++lx) {
         if ((lx & 7) == 0) {
             flag = s.flag_buf[fx++];
+            // Eight literals in a row go out two codes at a time (at most 30
+            // bits), with one test for a full word per pair.
+            while (flag == 0 && lx + 8 <= last_lit) {
+                for (int pair = 0; pair < 4; ++pair, lx += 2) {
+                    const CtNode first = ltree[s.l_buf[lx]];
+                    const CtNode second = ltree[s.l_buf[lx + 1]];
+                    out.check(first.dl);
+                    out.check(second.dl);
+                    out.send(first.fc | static_cast<std::uint32_t>(second.fc) << first.dl,
+                             static_cast<std::uint32_t>(first.dl) + second.dl);
+                }
+                if (lx == last_lit) {
+                    break;
+                }
+                flag = s.flag_buf[fx++];
+            }
+            if (lx == last_lit) {
+                break;
+            }
         }
         const std::uint32_t lc = s.l_buf[lx];
         if ((flag & 1) == 0) {
