@@ -31,9 +31,11 @@ constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
     return table;
 }();
 
-// The first code of each length 1..15 from the codes-per-length counts;
-// false when the lengths do not form a complete code.
+// The first code of each length 1..15 from the codes-per-length counts
+// (next_code[0], for no length, starts at 0); false when the lengths do not
+// form a complete code.
 bool first_codes(const std::uint16_t* bl_count, std::uint32_t* next_code) {
+    next_code[0] = 0;
     std::uint32_t code = 0;
     for (int bits = 1; bits <= kMaxBits; ++bits) {
         code = (code + bl_count[bits - 1]) << 1;
@@ -42,12 +44,16 @@ bool first_codes(const std::uint16_t* bl_count, std::uint32_t* next_code) {
     return code + bl_count[kMaxBits] - 1 == (1u << kMaxBits) - 1;
 }
 
+// Gives the symbols 0..max_code with a length their next code of that
+// length. Unused symbols (length 0) take from next_code[0], which no length
+// uses: no branch on the lengths.
 void assign_codes(CtNode* tree, int max_code, std::uint32_t* next_code) {
     for (int n = 0; n <= max_code; ++n) {
         const int len = tree[n].dl;
-        if (len != 0) {
-            tree[n].fc = static_cast<std::uint16_t>(ct_bit_reverse(next_code[len]++, len));
-        }
+        const std::uint32_t code = next_code[len];
+        next_code[len] = code + 1;
+        const std::uint32_t reversed = ct_bit_reverse(code, len);
+        tree[n].fc = static_cast<std::uint16_t>(len != 0 ? reversed : tree[n].fc);
     }
 }
 
@@ -92,23 +98,25 @@ void ct_limit_lengths(DeflateState& s, CtTreeDesc& desc) {
     tree[s.heap[s.heap_max]].dl = 0;
     int overflow = 0;
     int h = s.heap_max + 1;
+    // Leaves and inner nodes come mixed: a leaf's sums are taken with masks
+    // rather than behind a branch that would often guess wrong.
     for (; h < kHeapSize; ++h) {
         const int n = s.heap[h];
         int bits = tree[tree[n].dl].dl + 1;
-        if (bits > max_length) {
-            bits = max_length;
-            ++overflow;
-        }
+        const int over = bits > max_length ? 1 : 0;
+        bits -= over;
+        overflow += over;
         tree[n].dl = static_cast<std::uint16_t>(bits);
-        if (n > max_code) {
-            continue;
-        }
-        ++s.bl_count[bits];
-        const std::uint32_t xbits = n >= desc.extra_base ? desc.extra_bits[n - desc.extra_base] : 0;
-        const std::uint32_t f = tree[n].fc;
-        s.opt_len += f * (bits + xbits);
+        const std::uint32_t leaf = n <= max_code ? 0xFFFFFFFFu : 0;
+        const int symbol = static_cast<int>(static_cast<std::uint32_t>(n) & leaf);
+        s.bl_count[bits] = static_cast<std::uint16_t>(s.bl_count[bits] + (leaf & 1));
+        const int extra = symbol - desc.extra_base;
+        const std::uint32_t xbits =
+            desc.extra_bits[extra < 0 ? 0 : extra] & (extra < 0 ? 0u : 0xFFu);
+        const std::uint32_t f = tree[symbol].fc & leaf;
+        s.opt_len += f * (static_cast<std::uint32_t>(bits) + xbits);
         if (stree != nullptr) {
-            s.static_len += f * (stree[n].dl + xbits);
+            s.static_len += f * (stree[symbol].dl + xbits);
         }
     }
     if (overflow == 0) {
