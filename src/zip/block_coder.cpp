@@ -4,6 +4,8 @@
 #include "zip/deflate_tables.h"
 #include "zip/huffman_tree.h"
 
+#include <algorithm>
+
 using namespace deflate_limits;
 
 namespace {
@@ -114,15 +116,10 @@ template <typename Run> void walk_runs(const CtNode* tree, int max_code, Run run
 } // namespace
 
 void ct_reset_block(DeflateState& s) {
-    for (int n = 0; n < kLCodes; ++n) {
-        s.dyn_ltree[n].fc = 0;
-    }
-    for (int n = 0; n < kDCodes; ++n) {
-        s.dyn_dtree[n].fc = 0;
-    }
-    for (int n = 0; n < kBlCodes; ++n) {
-        s.bl_tree[n].fc = 0;
-    }
+    // The lengths go too: every build writes them before they are read.
+    std::fill(s.dyn_ltree, s.dyn_ltree + kLCodes, CtNode{});
+    std::fill(s.dyn_dtree, s.dyn_dtree + kDCodes, CtNode{});
+    std::fill(s.bl_tree, s.bl_tree + kBlCodes, CtNode{});
     s.dyn_ltree[kEndBlock].fc = 1;
     s.opt_len = 0;
     s.static_len = 0;

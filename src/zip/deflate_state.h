@@ -71,10 +71,10 @@ struct CtTreeDesc {
     std::uint32_t next_code[deflate_limits::kMaxBits + 1] = {};
 };
 
-// What an entry starts from afresh: positions, counters, the bit writer and
-// the block coder's frequencies. Everything else in DeflateState is either
-// fixed or written before it is read, so one state can serve entry after
-// entry (see DeflateState::heads_clear).
+// What an entry starts from afresh: positions, counters and the bit writer.
+// Everything else in DeflateState is either fixed, reset by ct_init or
+// written before it is read, so one state can serve entry after entry (see
+// DeflateState::heads_clear).
 struct DeflateEntryState {
     // ---- match finder: hot fields first ----
     std::uint32_t strstart = 0;  // current position in the window
@@ -113,19 +113,6 @@ struct DeflateEntryState {
     const char* check_message = nullptr;
 
     bool keyed = false; // positions go on the keyed chains too
-
-    CtNode dyn_ltree[deflate_limits::kHeapSize];
-    CtNode dyn_dtree[2 * deflate_limits::kDCodes + 1];
-    CtNode bl_tree[2 * deflate_limits::kBlCodes + 1];
-    CtTreeDesc l_desc;
-    CtTreeDesc d_desc;
-    CtTreeDesc bl_desc;
-
-    // The last tree build's nodes from heap[heap_max] (the root) on, every
-    // parent before its children.
-    int heap[deflate_limits::kHeapSize] = {};
-    int heap_max = 0;
-    std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
 };
 
 // What a window position keeps about its chains, in one 8-byte record, so
@@ -153,6 +140,20 @@ struct LongKeyLinks {
 };
 
 struct DeflateState : DeflateEntryState {
+    // ---- block coder: trees, written before they are read ----
+    CtNode dyn_ltree[deflate_limits::kHeapSize];
+    CtNode dyn_dtree[2 * deflate_limits::kDCodes + 1];
+    CtNode bl_tree[2 * deflate_limits::kBlCodes + 1];
+    CtTreeDesc l_desc;
+    CtTreeDesc d_desc;
+    CtTreeDesc bl_desc;
+
+    // The last tree build's nodes from heap[heap_max] (the root) on, every
+    // parent before its children.
+    int heap[deflate_limits::kHeapSize] = {};
+    int heap_max = 0;
+    std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
+
     // ---- fixed tables, built by the first entry ----
     CtNode static_ltree[deflate_limits::kLCodes + 2];
     CtNode static_dtree[deflate_limits::kDCodes];
