@@ -386,7 +386,11 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
 }
 } // namespace
 
-std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
+namespace {
+// lz_match; with kKeyed false (an entry without keyed chains) it is the
+// three-byte walk alone, which the loops of such entries inline.
+template <bool kKeyed>
+GW_FORCE_INLINE std::uint32_t find_match(DeflateState& s, std::uint32_t candidate) {
     std::uint32_t chain_length = s.max_chain;
     const std::uint32_t strstart = s.strstart;
     if (s.prev_length >= s.good_match) {
@@ -413,7 +417,7 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     // 0 (three bytes) to its first match, chain 1 up to a match of six, chain
     // 2 up to one of eleven, then chain 3. A first candidate right at the
     // edge of reach is the only one the three-byte walk would visit.
-    if (s.keyed && s.lookahead >= kMinMatch && candidate > search.limit &&
+    if (kKeyed && s.lookahead >= kMinMatch && candidate > search.limit &&
         search.best_len >= kKeyBytes[0] - 1) {
         const Search start = search;
         const std::uint32_t head_rank = s.links[candidate & kLinkMask].rank;
@@ -422,11 +426,22 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
             search.walk_chain(s, candidate, chain_length);
         }
     } else {
-        search.walk_chain(s, candidate, chain_length);
+        // The walk written out here, so that it is inlined.
+        while (!search.visit(candidate)) {
+            candidate = s.links[candidate & kLinkMask].next;
+            if (candidate <= search.limit || --chain_length == 0) {
+                break;
+            }
+        }
     }
     deflate_check(s, strstart + search.best_len <= s.window_size - 1, "wild scan");
     s.match_start = search.match_start;
     return search.best_len;
+}
+} // namespace
+
+std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
+    return s.keyed ? find_match<true>(s, candidate) : find_match<false>(s, candidate);
 }
 
 namespace {
@@ -452,7 +467,7 @@ template <bool kKeyed> std::uint32_t run_lazy(DeflateState& s) {
             if (s.nice_match > s.lookahead) {
                 s.nice_match = s.lookahead;
             }
-            match_length = lz_match(s, hash_head);
+            match_length = kKeyed ? lz_match(s, hash_head) : find_match<false>(s, hash_head);
             if (match_length > s.lookahead) {
                 match_length = s.lookahead;
             }
@@ -531,7 +546,7 @@ template <bool kKeyed> std::uint32_t run_greedy(DeflateState& s) {
             if (s.nice_match > s.lookahead) {
                 s.nice_match = s.lookahead;
             }
-            match_length = lz_match(s, hash_head);
+            match_length = kKeyed ? lz_match(s, hash_head) : find_match<false>(s, hash_head);
             if (match_length > s.lookahead) {
                 match_length = s.lookahead;
             }
