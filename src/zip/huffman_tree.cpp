@@ -66,10 +66,12 @@ inline bool smaller(std::uint32_t a, std::uint32_t b) {
 // it is smaller, and v stops above the first child it is smaller than.
 void sift_down(std::uint32_t* heap, int len, int k) {
     const std::uint32_t v = heap[k];
+    // smaller(v, x) is v's frequency and depth alone not above x.
+    const std::uint32_t v_key = v & ~kNodeMask;
     int j = k << 1;
     while (j <= len) {
         j += static_cast<int>(smaller(heap[j + 1], heap[j]));
-        if (smaller(v, heap[j])) {
+        if (v_key <= heap[j]) {
             break;
         }
         heap[k] = heap[j];

@@ -91,7 +91,8 @@ GW_FORCE_INLINE std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
     // A chain ends where it leaves the reach of every later search, so the
     // positions along it always fall. A keyed link may point out of reach:
     // the walks stop there, and only the ranks need a reachable predecessor.
-    const bool reachable = head != 0 && pos - head <= kMaxDist;
+    // (Without keyed chains the entry is too short for a head out of reach.)
+    const bool reachable = !kKeyed || (head != 0 && pos - head <= kMaxDist);
     // Filled field by field: a record built whole first would make 32-bit
     // builds store its halves and reload them as one, which stalls.
     ChainLinks& record = s.links[pos & kLinkMask];
