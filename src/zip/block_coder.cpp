@@ -258,21 +258,20 @@ void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) 
         if ((flag & 1) == 0) {
             out.put(ltree[lc].fc, ltree[lc].dl);
         } else {
+            // Each code goes out with its extra bits (none adds nothing):
+            // at most 20 and 28 bits.
             std::uint32_t code = s.length_code[lc];
-            const CtNode& length = ltree[code + kLiterals + 1];
-            out.put(length.fc, length.dl);
-            std::uint32_t extra = kExtraLengthBits[code];
-            if (extra != 0) {
-                out.send(lc - s.base_length[code], extra);
-            }
+            const CtNode length = ltree[code + kLiterals + 1];
+            out.check(length.dl);
+            out.send(length.fc | (lc - s.base_length[code]) << length.dl,
+                     length.dl + static_cast<std::uint32_t>(kExtraLengthBits[code]));
             const std::uint32_t dist = s.d_buf[dx++];
             code = ct_dist_code(s, dist);
             deflate_check(s, code < kDCodes, "bad d_code");
-            out.put(dtree[code].fc, dtree[code].dl);
-            extra = kExtraDistBits[code];
-            if (extra != 0) {
-                out.send(dist - s.base_dist[code], extra);
-            }
+            const CtNode distance = dtree[code];
+            out.check(distance.dl);
+            out.send(distance.fc | (dist - s.base_dist[code]) << distance.dl,
+                     distance.dl + static_cast<std::uint32_t>(kExtraDistBits[code]));
         }
         flag >>= 1;
     }
