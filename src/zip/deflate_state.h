@@ -74,7 +74,7 @@ struct CtTreeDesc {
 // What an entry starts from afresh: positions, counters and the bit writer.
 // Everything else in DeflateState is either fixed, reset by ct_init or
 // written before it is read, so one state can serve entry after entry (see
-// DeflateState::heads_clear).
+// DeflateState::head_floor).
 struct DeflateEntryState {
     // ---- match finder: hot fields first ----
     std::uint32_t strstart = 0;  // current position in the window
@@ -112,7 +112,8 @@ struct DeflateEntryState {
     std::uint32_t compressed_bits = 0; // 0..7
     const char* check_message = nullptr;
 
-    bool keyed = false; // positions go on the keyed chains too
+    bool keyed = false;     // positions go on the keyed chains too
+    std::uint32_t base = 0; // the entry's first window position, never a candidate
 };
 
 // What a window position keeps about its chains, in one 8-byte record, so
@@ -162,9 +163,13 @@ struct DeflateState : DeflateEntryState {
     std::uint16_t base_length[deflate_limits::kLengthCodes] = {};
     std::uint16_t base_dist[deflate_limits::kDCodes] = {};
 
-    // True when every hash head is 0, as the previous entry's lz_finish
-    // leaves them; lz_start clears them itself otherwise.
-    bool heads_clear = false;
+    // False until the first entry has cleared every head table.
+    bool heads_known = false;
+    // Between entries every keyed head is 0, and every three-byte head is 0
+    // or a position below head_floor: an entry without keyed chains starts
+    // at head_floor in the window, so that those are no candidates of its
+    // own, and moves it past its end; the others clear the heads.
+    std::uint32_t head_floor = 0;
 
     std::uint8_t flag_buf[deflate_limits::kLitBufSize / 8];
     std::uint8_t l_buf[deflate_limits::kLitBufSize];

@@ -87,7 +87,10 @@ template <bool kKeyed>
 GW_FORCE_INLINE std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
                                             std::uint32_t read_end = 0xFFFFFFFFu) {
     update_hash(s.ins_h, s.window[pos + 2]);
-    const std::uint32_t head = s.head[s.ins_h];
+    // A head at or below the entry's first position is none: 0, or one that
+    // an earlier entry left (see DeflateState::head_floor).
+    const std::uint32_t stored = s.head[s.ins_h];
+    const std::uint32_t head = stored > s.base ? stored : 0;
     // A chain ends where it leaves the reach of every later search, so the
     // positions along it always fall. A keyed link may point out of reach:
     // the walks stop there, and only the ranks need a reachable predecessor.
@@ -165,10 +168,11 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.read = read;
     s.read_context = read_context;
     s.window_size = 2 * kWindowSize;
-    if (!s.heads_clear) {
+    if (!s.heads_known) {
         clear_heads(s);
+        s.head_floor = 0;
+        s.heads_known = true;
     }
-    s.heads_clear = false;
     std::memset(s.window + s.window_size, 0, kWindowSlack);
 
     const LzTuning& tuning = kLzTuning[row];
@@ -185,6 +189,7 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.strstart = 0;
     s.block_start = 0;
     s.match_start = 0;
+    s.base = 0;
     s.eofile = false;
     s.lookahead = 0;
     s.ins_h = 0;
@@ -208,8 +213,32 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
         }
     }
     s.keyed = !s.eofile || s.lookahead > kPlainChainsUpTo;
-    for (int j = 0; j < kMinMatch - 1; ++j) {
-        update_hash(s.ins_h, s.window[j]);
+    if (s.keyed) {
+        // The keyed heads are clear between entries; the three-byte heads
+        // may hold positions of short entries.
+        if (s.head_floor != 0) {
+            std::memset(s.head, 0, sizeof s.head);
+            s.head_floor = 0;
+        }
+    } else {
+        // A short entry starts past every position the heads still hold, so
+        // that none of them is a candidate and no entry needs to clear them.
+        // Past the window's middle the heads are cleared and it starts at 0.
+        if (s.head_floor + s.lookahead > kSlidePoint - kMinLookahead) {
+            std::memset(s.head, 0, sizeof s.head);
+            s.head_floor = 0;
+        }
+        if (s.head_floor != 0) {
+            s.base = s.head_floor;
+            std::memmove(s.window + s.base, s.window, s.lookahead);
+            s.strstart = s.base;
+            s.block_start = s.base;
+            s.match_start = s.base;
+            clear_past_input(s);
+        }
+    }
+    for (std::uint32_t j = 0; j < kMinMatch - 1; ++j) {
+        update_hash(s.ins_h, s.window[s.strstart + j]);
     }
 }
 
@@ -603,17 +632,9 @@ void lz_finish(DeflateState& s) {
         // Over 4 KiB of positions, filed under five heads each: clearing the
         // tables whole costs less than hashing every position again.
         clear_heads(s);
-    } else if (s.lookahead + s.strstart >= kMinMatch) {
-        // The bytes past the input are zeros, as they were when the last
-        // positions were inserted.
-        const std::uint32_t end = s.strstart + s.lookahead;
-        std::uint32_t h = 0;
-        update_hash(h, s.window[0]);
-        update_hash(h, s.window[1]);
-        for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
-            update_hash(h, s.window[pos + 2]);
-            s.head[h] = 0;
-        }
+        s.head_floor = 0;
+    } else {
+        // The next short entry starts past this one's positions.
+        s.head_floor = std::max(s.head_floor, s.strstart + s.lookahead);
     }
-    s.heads_clear = true;
 }

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -21,6 +22,18 @@ Compressed OnFreshThread(const std::vector<std::pair<Bytes, int>>& entries) {
     });
     worker.join();
     return last;
+}
+
+// Every entry's output, compressed one after another on a fresh thread.
+std::vector<Compressed> AllOnFreshThread(const std::vector<std::pair<Bytes, int>>& entries) {
+    std::vector<Compressed> all;
+    std::thread worker([&] {
+        for (const auto& [input, level] : entries) {
+            all.push_back(Compress(input, level));
+        }
+    });
+    worker.join();
+    return all;
 }
 
 void ExpectSameAfter(const Bytes& before, int before_level, const Bytes& input, int level) {
@@ -71,5 +84,27 @@ TEST(DeflateStateReuse, EntriesWithAndWithoutKeyedChainsFollowEachOther) {
                 ExpectSameAfter(WordText(before, 7), before_level, WordText(after, 7), level);
             }
         }
+    }
+}
+
+TEST(DeflateStateReuse, LongRunsOfShortEntriesNeverSeeEachOther) {
+    // Entries without keyed chains start one after another in the window,
+    // past the positions that the heads still hold, and the heads are
+    // cleared where the window would run out: a run of them crosses that
+    // point several times, with other sizes and levels, and an entry with
+    // keyed chains, between.
+    const std::size_t plain = deflate_limits::kPlainChainsUpTo;
+    const std::size_t sizes[] = {plain, 1, 700, 3, plain - 1, 2500, 0, 2, plain};
+    const int levels[] = {8, 1, 8, 2, 6, 8, 3, 8};
+    std::vector<std::pair<Bytes, int>> entries;
+    for (int n = 0; n < 100; ++n) {
+        entries.emplace_back(WordText(n == 45 ? 9000 : sizes[n % 9], 7), levels[n % 8]);
+    }
+    const std::vector<Compressed> run = AllOnFreshThread(entries);
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+        const Compressed fresh = OnFreshThread({entries[n]});
+        EXPECT_EQ(run[n].bytes, fresh.bytes) << "entry " << n;
+        EXPECT_EQ(run[n].result.compressed_size, fresh.result.compressed_size) << "entry " << n;
+        EXPECT_EQ(run[n].result.check_message, nullptr) << "entry " << n;
     }
 }
