@@ -42,3 +42,9 @@ std::vector<std::string> CorpusGroups(const std::vector<BenchFile>& files) {
     }
     return groups;
 }
+
+const char* const kSizeClassNames[kSizeClasses] = {"under 512", "512-4K", "4K-64K", "over 64K"};
+
+int SizeClass(std::size_t size) {
+    return size < 512 ? 0 : (size < 4096 ? 1 : (size < 65536 ? 2 : 3));
+}

@@ -1,7 +1,9 @@
 // Our compressor against zlib level 8 (raw deflate, window 15, memLevel 8)
 // and libdeflate level 8: each file compressed in memory by all three,
-// alternating, for several repetitions; sizes and MB/s per top-level folder
-// and in total, over the files the zip writer would deflate.
+// alternating, for several repetitions; sizes and MB/s per top-level folder,
+// per size class and in total, over the files the zip writer would deflate;
+// then each compressor's fixed cost per entry, on an empty and a 100-byte
+// input.
 //   deflate_bench DIR [REPETITIONS]
 #include "bench_corpus.h"
 #include "zip/deflate.h"
@@ -9,6 +11,7 @@
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -122,6 +125,74 @@ double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+void Add(Tally& into, const Tally& t) {
+    into.files += t.files;
+    into.input += t.input;
+    into.ours_size += t.ours_size;
+    into.zlib_size += t.zlib_size;
+    into.libdeflate_size += t.libdeflate_size;
+    into.ours_seconds += t.ours_seconds;
+    into.zlib_seconds += t.zlib_seconds;
+    into.libdeflate_seconds += t.libdeflate_seconds;
+}
+
+// Our speed against libdeflate-8's ("x-" for no files).
+std::string VsLibdeflate(const Tally& t) {
+    if (t.files == 0) {
+        return "x-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "x%.2f", t.libdeflate_seconds / t.ours_seconds);
+    return text;
+}
+
+void PrintHeader(const char* first) {
+    std::printf("%-14s %6s %10s %10s %10s %10s  %7s %8s %8s %8s  %5s  %5s\n", first, "files",
+                "input", "ours", "zlib-8", "libdefl-8", "size", "ours", "zlib", "libdefl", "vs-zl",
+                "vs-ld");
+    std::printf("%-14s %6s %10s %10s %10s %10s  %7s %8s %8s %8s\n", "", "", "bytes", "bytes",
+                "bytes", "bytes", "vs-zl", "MB/s", "MB/s", "MB/s");
+}
+
+// A short configuration text, as many of the entries a run collects are.
+const char kHundredBytes[] = "[Method]\r\nName=Gradient A\r\nFlowRate=1.250\r\n"
+                             "Column=C18 150x4.6\r\nInlet=2\r\nPressureLimit=400 bar\r\nLog\r\n";
+static_assert(sizeof kHundredBytes - 1 == 100, "a 100-byte input");
+
+struct FixedCost {
+    double ours = 1e30;
+    double zlib = 1e30;
+    double libdeflate = 1e30;
+};
+
+// Nanoseconds per entry of each compressor on one input: many entries per
+// timing, the three in turn, the best of several rounds.
+FixedCost MeasureFixedCost(const std::vector<std::uint8_t>& input,
+                           libdeflate_compressor* libdeflate, Output& ours, Output& theirs,
+                           bool& failed) {
+    constexpr int kEntries = 4000;
+    constexpr int kRounds = 9;
+    FixedCost best;
+    for (int round = 0; round < kRounds; ++round) {
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kEntries; ++i) {
+            CompressOurs(input, ours, failed);
+        }
+        best.ours = std::min(best.ours, Seconds(start) * 1e9 / kEntries);
+        start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kEntries; ++i) {
+            CompressZlib(input, theirs);
+        }
+        best.zlib = std::min(best.zlib, Seconds(start) * 1e9 / kEntries);
+        start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kEntries; ++i) {
+            CompressLibdeflate(libdeflate, input, theirs);
+        }
+        best.libdeflate = std::min(best.libdeflate, Seconds(start) * 1e9 / kEntries);
+    }
+    return best;
+}
+
 void PrintRow(const char* name, const Tally& t, int repetitions) {
     const double mb = t.input * repetitions / 1e6;
     std::printf("%-14s %6zu %10.0f %10.0f %10.0f %10.0f  x%.4f %8.2f %8.2f %8.2f  x%.2f  x%.2f\n",
@@ -144,6 +215,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::map<std::string, Tally> tallies;
+    Tally classes[kSizeClasses];
     Output ours;
     Output theirs;
     libdeflate_compressor* const libdeflate = libdeflate_alloc_compressor(8);
@@ -154,36 +226,39 @@ int main(int argc, char** argv) {
     bool failed = false;
     for (int rep = 0; rep < repetitions; ++rep) {
         for (const auto& file : files) {
-            Tally& t = tallies[file.group];
+            Tally sample;
             auto start = std::chrono::steady_clock::now();
             const std::size_t ours_size = CompressOurs(file.data, ours, failed);
-            t.ours_seconds += Seconds(start);
+            sample.ours_seconds = Seconds(start);
             start = std::chrono::steady_clock::now();
             const std::size_t zlib_size = CompressZlib(file.data, theirs);
-            t.zlib_seconds += Seconds(start);
+            sample.zlib_seconds = Seconds(start);
             start = std::chrono::steady_clock::now();
             const std::size_t libdeflate_size = CompressLibdeflate(libdeflate, file.data, theirs);
-            t.libdeflate_seconds += Seconds(start);
+            sample.libdeflate_seconds = Seconds(start);
             if (rep == 0) {
-                ++t.files;
-                t.input += static_cast<double>(file.data.size());
-                t.ours_size += static_cast<double>(ours_size);
-                t.zlib_size += static_cast<double>(zlib_size);
-                t.libdeflate_size += static_cast<double>(libdeflate_size);
+                sample.files = 1;
+                sample.input = static_cast<double>(file.data.size());
+                sample.ours_size = static_cast<double>(ours_size);
+                sample.zlib_size = static_cast<double>(zlib_size);
+                sample.libdeflate_size = static_cast<double>(libdeflate_size);
                 if (!InflatesTo(ours, file.data)) {
                     std::fprintf(stderr, "round trip failed for a file in %s\n",
                                  file.group.c_str());
                     failed = true;
                 }
             }
+            Add(tallies[file.group], sample);
+            Add(classes[SizeClass(file.data.size())], sample);
         }
     }
+    const std::vector<std::uint8_t> empty;
+    const std::vector<std::uint8_t> hundred(kHundredBytes, kHundredBytes + 100);
+    const FixedCost empty_cost = MeasureFixedCost(empty, libdeflate, ours, theirs, failed);
+    const FixedCost hundred_cost = MeasureFixedCost(hundred, libdeflate, ours, theirs, failed);
     libdeflate_free_compressor(libdeflate);
-    std::printf("%-14s %6s %10s %10s %10s %10s  %7s %8s %8s %8s  %5s  %5s\n", "folder", "files",
-                "input", "ours", "zlib-8", "libdefl-8", "size", "ours", "zlib", "libdefl", "vs-zl",
-                "vs-ld");
-    std::printf("%-14s %6s %10s %10s %10s %10s  %7s %8s %8s %8s\n", "", "", "bytes", "bytes",
-                "bytes", "bytes", "vs-zl", "MB/s", "MB/s", "MB/s");
+
+    PrintHeader("folder");
     Tally total;
     double worst_ratio = 0;
     std::string worst_group;
@@ -195,19 +270,42 @@ int main(int argc, char** argv) {
             worst_ratio = ratio;
             worst_group = group;
         }
-        total.files += t.files;
-        total.input += t.input;
-        total.ours_size += t.ours_size;
-        total.zlib_size += t.zlib_size;
-        total.libdeflate_size += t.libdeflate_size;
-        total.ours_seconds += t.ours_seconds;
-        total.zlib_seconds += t.zlib_seconds;
-        total.libdeflate_seconds += t.libdeflate_seconds;
+        Add(total, t);
     }
     PrintRow("total", total, repetitions);
+    std::printf("\n");
+    PrintHeader("size class");
+    Tally small;
+    for (int c = 0; c < kSizeClasses; ++c) {
+        if (classes[c].files != 0) {
+            PrintRow(kSizeClassNames[c], classes[c], repetitions);
+        }
+        if (c < kSmallClasses) {
+            Add(small, classes[c]);
+        }
+    }
+    if (small.files != 0) {
+        PrintRow("under 4K", small, repetitions);
+    }
+    std::printf("\n%-30s %8s %8s %9s\n", "fixed cost per entry (ns)", "ours", "zlib-8",
+                "libdefl-8");
+    std::printf("%-30s %8.0f %8.0f %9.0f\n", "empty input", empty_cost.ours, empty_cost.zlib,
+                empty_cost.libdeflate);
+    std::printf("%-30s %8.0f %8.0f %9.0f\n", "100-byte input", hundred_cost.ours, hundred_cost.zlib,
+                hundred_cost.libdeflate);
     if (failed) {
         std::printf("compressor failures: a check message, a size mismatch or a bad round trip\n");
     }
+    std::string small_vs_zlib = "x-";
+    if (small.files != 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "x%.2f", small.zlib_seconds / small.ours_seconds);
+        small_vs_zlib = text;
+    }
+    std::printf("deflate-small: speed %s (%s), classes %s/%s/%s/%s\n", VsLibdeflate(small).c_str(),
+                small_vs_zlib.c_str(), VsLibdeflate(classes[0]).c_str(),
+                VsLibdeflate(classes[1]).c_str(), VsLibdeflate(classes[2]).c_str(),
+                VsLibdeflate(classes[3]).c_str());
     std::printf("deflate-vs-libdeflate8: speed x%.2f, worst folder x%.2f (%s)\n",
                 total.libdeflate_seconds / total.ours_seconds, worst_ratio, worst_group.c_str());
     std::printf("deflate-vs-zlib8: speed x%.2f, size x%.3f\n",

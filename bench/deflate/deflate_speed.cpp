@@ -1,5 +1,6 @@
 // Our compressor alone at level 8, in memory, for builds without zlib (the
-// Windows cross build, run under Wine): MB/s per top-level folder and in total.
+// Windows cross build, run under Wine): MB/s per top-level folder, per size
+// class and in total.
 //   deflate_speed DIR [REPETITIONS]
 #include "bench_corpus.h"
 #include "zip/deflate.h"
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
     std::map<std::string, double> seconds;
     std::map<std::string, double> input;
     std::map<std::string, double> output;
+    double class_seconds[kSizeClasses] = {};
+    double class_input[kSizeClasses] = {};
     bool failed = false;
     for (int rep = 0; rep < repetitions; ++rep) {
         for (const auto& file : files) {
@@ -60,8 +63,13 @@ int main(int argc, char** argv) {
             const auto start = std::chrono::steady_clock::now();
             const DeflateResult result = DeflateEntry(ReadInput, &in, sink, 8, flags);
             DeflateSinkFlush(sink);
-            seconds[file.group] +=
+            const double taken =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            seconds[file.group] += taken;
+            class_seconds[SizeClass(file.data.size())] += taken;
+            if (rep == 0) {
+                class_input[SizeClass(file.data.size())] += static_cast<double>(file.data.size());
+            }
             failed = failed || result.check_message != nullptr || written != result.compressed_size;
             if (rep == 0) {
                 input[file.group] += static_cast<double>(file.data.size());
@@ -82,6 +90,23 @@ int main(int argc, char** argv) {
     }
     std::printf("%-14s %10.0f %10.0f %9.2f\n", "total", total_in, total_out,
                 total_in * repetitions / 1e6 / total_seconds);
+    std::printf("\n%-14s %10s %10s %9s\n", "size class", "input", "", "ours MB/s");
+    double small_in = 0;
+    double small_seconds = 0;
+    for (int c = 0; c < kSizeClasses; ++c) {
+        if (class_input[c] != 0) {
+            std::printf("%-14s %10.0f %10s %9.2f\n", kSizeClassNames[c], class_input[c], "",
+                        class_input[c] * repetitions / 1e6 / class_seconds[c]);
+        }
+        if (c < kSmallClasses) {
+            small_in += class_input[c];
+            small_seconds += class_seconds[c];
+        }
+    }
+    if (small_in != 0) {
+        std::printf("%-14s %10.0f %10s %9.2f\n", "under 4K", small_in, "",
+                    small_in * repetitions / 1e6 / small_seconds);
+    }
     if (failed) {
         std::printf("compressor failures: a check message or a size mismatch\n");
     }

@@ -65,8 +65,13 @@ public:
     explicit BitGatherer(DeflateState& s) : s_(s), buf_(s.bit_buf), valid_(s.bit_valid) {}
 
     void put(std::uint32_t value, std::uint32_t length) {
-        deflate_check(s_, length >= 1 && length <= 15, "invalid length");
+        check(length);
         send(value, length);
+    }
+
+    /* ct_put_bits's length check alone, for codes that send joins. */
+    void check(std::uint32_t length) {
+        deflate_check(s_, length >= 1 && length <= 15, "invalid length");
     }
 
     void send(std::uint32_t value, std::uint32_t length) {

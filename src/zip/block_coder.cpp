@@ -4,6 +4,8 @@
 #include "zip/deflate_tables.h"
 #include "zip/huffman_tree.h"
 
+#include <algorithm>
+
 using namespace deflate_limits;
 
 namespace {
@@ -114,15 +116,10 @@ template <typename Run> void walk_runs(const CtNode* tree, int max_code, Run run
 } // namespace
 
 void ct_reset_block(DeflateState& s) {
-    for (int n = 0; n < kLCodes; ++n) {
-        s.dyn_ltree[n].fc = 0;
-    }
-    for (int n = 0; n < kDCodes; ++n) {
-        s.dyn_dtree[n].fc = 0;
-    }
-    for (int n = 0; n < kBlCodes; ++n) {
-        s.bl_tree[n].fc = 0;
-    }
+    // The lengths go too: every build writes them before they are read.
+    std::fill(s.dyn_ltree, s.dyn_ltree + kLCodes, CtNode{});
+    std::fill(s.dyn_dtree, s.dyn_dtree + kDCodes, CtNode{});
+    std::fill(s.bl_tree, s.bl_tree + kBlCodes, CtNode{});
     s.dyn_ltree[kEndBlock].fc = 1;
     s.opt_len = 0;
     s.static_len = 0;
@@ -203,7 +200,7 @@ void ct_emit_runs(DeflateState& s, const CtNode* tree, int max_code) {
 int ct_build_lengths_tree(DeflateState& s) {
     ct_count_runs(s, s.dyn_ltree, s.l_desc.max_code);
     ct_count_runs(s, s.dyn_dtree, s.d_desc.max_code);
-    ct_build(s, s.bl_desc);
+    ct_build_lengths(s, s.bl_desc);
     int max_blindex = kBlCodes - 1;
     for (; max_blindex >= 3; --max_blindex) {
         if (s.bl_tree[kBlOrder[max_blindex]].dl != 0) {
@@ -233,29 +230,48 @@ void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) 
     std::uint32_t dx = 0;
     std::uint32_t fx = 0;
     std::uint32_t flag = 0;
-    for (std::uint32_t lx = 0; lx < s.last_lit; ++lx) {
+    const std::uint32_t last_lit = s.last_lit;
+    for (std::uint32_t lx = 0; lx < last_lit; ++lx) {
         if ((lx & 7) == 0) {
             flag = s.flag_buf[fx++];
+            // Eight literals in a row go out two codes at a time (at most 30
+            // bits), with one test for a full word per pair.
+            while (flag == 0 && lx + 8 <= last_lit) {
+                for (int pair = 0; pair < 4; ++pair, lx += 2) {
+                    const CtNode first = ltree[s.l_buf[lx]];
+                    const CtNode second = ltree[s.l_buf[lx + 1]];
+                    out.check(first.dl);
+                    out.check(second.dl);
+                    out.send(first.fc | static_cast<std::uint32_t>(second.fc) << first.dl,
+                             static_cast<std::uint32_t>(first.dl) + second.dl);
+                }
+                if (lx == last_lit) {
+                    break;
+                }
+                flag = s.flag_buf[fx++];
+            }
+            if (lx == last_lit) {
+                break;
+            }
         }
         const std::uint32_t lc = s.l_buf[lx];
         if ((flag & 1) == 0) {
             out.put(ltree[lc].fc, ltree[lc].dl);
         } else {
+            // Each code goes out with its extra bits (none adds nothing):
+            // at most 20 and 28 bits.
             std::uint32_t code = s.length_code[lc];
-            const CtNode& length = ltree[code + kLiterals + 1];
-            out.put(length.fc, length.dl);
-            std::uint32_t extra = kExtraLengthBits[code];
-            if (extra != 0) {
-                out.send(lc - s.base_length[code], extra);
-            }
+            const CtNode length = ltree[code + kLiterals + 1];
+            out.check(length.dl);
+            out.send(length.fc | (lc - s.base_length[code]) << length.dl,
+                     length.dl + static_cast<std::uint32_t>(kExtraLengthBits[code]));
             const std::uint32_t dist = s.d_buf[dx++];
             code = ct_dist_code(s, dist);
             deflate_check(s, code < kDCodes, "bad d_code");
-            out.put(dtree[code].fc, dtree[code].dl);
-            extra = kExtraDistBits[code];
-            if (extra != 0) {
-                out.send(dist - s.base_dist[code], extra);
-            }
+            const CtNode distance = dtree[code];
+            out.check(distance.dl);
+            out.send(distance.fc | (dist - s.base_dist[code]) << distance.dl,
+                     distance.dl + static_cast<std::uint32_t>(kExtraDistBits[code]));
         }
         flag >>= 1;
     }
@@ -268,8 +284,9 @@ std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint3
     const std::uint32_t eof = final ? 1 : 0;
     s.flag_buf[s.last_flags] = static_cast<std::uint8_t>(s.flags);
 
-    ct_build(s, s.l_desc);
-    ct_build(s, s.d_desc);
+    // Codes are given only to the trees of a block sent with them.
+    ct_build_lengths(s, s.l_desc);
+    ct_build_lengths(s, s.d_desc);
     const int max_blindex = ct_build_lengths_tree(s);
 
     std::uint32_t opt_lenb = (s.opt_len + 3 + 7) >> 3;
@@ -288,6 +305,9 @@ std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint3
         ct_emit_symbols(s, s.static_ltree, s.static_dtree);
         add_compressed_bits(s, s.static_len + 3);
     } else {
+        ct_assign_codes(s.l_desc);
+        ct_assign_codes(s.d_desc);
+        ct_assign_codes(s.bl_desc);
         ct_put_bits(s, (kDynamicTrees << 1) + eof, 3);
         ct_emit_header(s, s.l_desc.max_code + 1, s.d_desc.max_code + 1, max_blindex + 1);
         ct_emit_symbols(s, s.dyn_ltree, s.dyn_dtree);

@@ -62,9 +62,10 @@ void ct_count_runs(DeflateState& s, const CtNode* tree, int max_code);
    code-length codes. Checks each repeat run is 3..6 (" 3_6?"). */
 void ct_emit_runs(DeflateState& s, const CtNode* tree, int max_code);
 
-/* Counts the runs of both trees, builds the code-length tree and returns the
-   last index in the code-length order whose code length is sent (at least 3);
-   adds the header's size to the optimal length. */
+/* Counts the runs of both trees, builds the code-length tree's lengths
+   (ct_build_lengths) and returns the last index in the code-length order
+   whose code length is sent (at least 3); adds the header's size to the
+   optimal length. */
 int ct_build_lengths_tree(DeflateState& s);
 
 /* Sends the dynamic block header for the given code counts. Checks "not enough

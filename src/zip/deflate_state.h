@@ -28,6 +28,11 @@ constexpr int kKeyedChains = 4;
 constexpr std::uint32_t kKeyBytes[kKeyedChains] = {3, 4, 6, 12}; // what each keyed chain files by
 constexpr std::uint32_t kKeyHashBits = 15;
 constexpr std::uint32_t kKeyHashSize = 1u << kKeyHashBits;
+// An entry known whole at its start and at most this long keeps only the
+// three-byte chain: its chains are short, and filing every position under
+// four more keys (and clearing their heads again) would cost it more than the
+// keyed walks save.
+constexpr std::uint32_t kPlainChainsUpTo = 4096;
 
 constexpr int kLengthCodes = 29;
 constexpr int kLiterals = 256;
@@ -62,12 +67,14 @@ struct CtTreeDesc {
     int elems = 0;      // number of symbols
     int max_length = 0; // length limit
     int max_code = -1;  // largest symbol with a non-zero frequency
+    // The next code of each length 1..15, from the last build.
+    std::uint32_t next_code[deflate_limits::kMaxBits + 1] = {};
 };
 
-// What an entry starts from afresh: positions, counters, the bit writer and
-// the block coder's frequencies. Everything else in DeflateState is either
-// fixed or written before it is read, so one state can serve entry after
-// entry (see DeflateState::heads_clear).
+// What an entry starts from afresh: positions, counters and the bit writer.
+// Everything else in DeflateState is either fixed, reset by ct_init or
+// written before it is read, so one state can serve entry after entry (see
+// DeflateState::head_floor).
 struct DeflateEntryState {
     // ---- match finder: hot fields first ----
     std::uint32_t strstart = 0;  // current position in the window
@@ -105,20 +112,8 @@ struct DeflateEntryState {
     std::uint32_t compressed_bits = 0; // 0..7
     const char* check_message = nullptr;
 
-    bool window_slid = false; // the window moved at least once
-
-    CtNode dyn_ltree[deflate_limits::kHeapSize];
-    CtNode dyn_dtree[2 * deflate_limits::kDCodes + 1];
-    CtNode bl_tree[2 * deflate_limits::kBlCodes + 1];
-    CtTreeDesc l_desc;
-    CtTreeDesc d_desc;
-    CtTreeDesc bl_desc;
-
-    int heap[deflate_limits::kHeapSize] = {};
-    int heap_len = 0;
-    int heap_max = 0;
-    std::uint8_t depth[deflate_limits::kHeapSize] = {};
-    std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
+    bool keyed = false;     // positions go on the keyed chains too
+    std::uint32_t base = 0; // the entry's first window position, never a candidate
 };
 
 // What a window position keeps about its chains, in one 8-byte record, so
@@ -146,6 +141,20 @@ struct LongKeyLinks {
 };
 
 struct DeflateState : DeflateEntryState {
+    // ---- block coder: trees, written before they are read ----
+    CtNode dyn_ltree[deflate_limits::kHeapSize];
+    CtNode dyn_dtree[2 * deflate_limits::kDCodes + 1];
+    CtNode bl_tree[2 * deflate_limits::kBlCodes + 1];
+    CtTreeDesc l_desc;
+    CtTreeDesc d_desc;
+    CtTreeDesc bl_desc;
+
+    // The last tree build's nodes from heap[heap_max] (the root) on, every
+    // parent before its children.
+    int heap[deflate_limits::kHeapSize] = {};
+    int heap_max = 0;
+    std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
+
     // ---- fixed tables, built by the first entry ----
     CtNode static_ltree[deflate_limits::kLCodes + 2];
     CtNode static_dtree[deflate_limits::kDCodes];
@@ -154,9 +163,13 @@ struct DeflateState : DeflateEntryState {
     std::uint16_t base_length[deflate_limits::kLengthCodes] = {};
     std::uint16_t base_dist[deflate_limits::kDCodes] = {};
 
-    // True when every hash head is 0, as the previous entry's lz_finish
-    // leaves them; lz_start clears them itself otherwise.
-    bool heads_clear = false;
+    // False until the first entry has cleared every head table.
+    bool heads_known = false;
+    // Between entries every keyed head is 0, and every three-byte head is 0
+    // or a position below head_floor: an entry without keyed chains starts
+    // at head_floor in the window, so that those are no candidates of its
+    // own, and moves it past its end; the others clear the heads.
+    std::uint32_t head_floor = 0;
 
     std::uint8_t flag_buf[deflate_limits::kLitBufSize / 8];
     std::uint8_t l_buf[deflate_limits::kLitBufSize];

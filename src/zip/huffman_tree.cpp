@@ -1,39 +1,91 @@
 #include "zip/huffman_tree.h"
 
+#include <algorithm>
+#include <array>
+
 using namespace deflate_limits;
 
 namespace {
-inline bool smaller(const DeflateState& s, const CtNode* tree, int n, int m) {
-    return tree[n].fc < tree[m].fc || (tree[n].fc == tree[m].fc && s.depth[n] <= s.depth[m]);
+// A heap entry of the tree being built: frequency (bits 16-31), depth (bits
+// 10-15) and node (bits 0-9). Node a is smaller than node b when its
+// frequency is lower, or equal with a depth not above b's: one comparison of
+// a with b's node bits set. Depths stay far below 64: a node of depth d
+// weighs at least the (d + 2)nd Fibonacci number, and no tree weighs 65,536.
+constexpr std::uint32_t kNodeMask = 0x3FF;
+constexpr std::uint32_t kDepthShift = 10;
+constexpr std::uint32_t kFreqShift = 16;
+// Past the heap's last entry, so that a last parent's missing right child is
+// never the smaller one.
+constexpr std::uint32_t kPastHeap = 0xFFFFFFFFu;
+
+// Each byte with its bits in reverse order.
+constexpr std::array<std::uint8_t, 256> kReversedBytes = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t r = 0;
+        for (int bit = 0; bit < 8; ++bit) {
+            r |= ((n >> bit) & 1) << (7 - bit);
+        }
+        table[n] = static_cast<std::uint8_t>(r);
+    }
+    return table;
+}();
+
+// The first code of each length 1..15 from the codes-per-length counts
+// (next_code[0], for no length, starts at 0); false when the lengths do not
+// form a complete code.
+bool first_codes(const std::uint16_t* bl_count, std::uint32_t* next_code) {
+    next_code[0] = 0;
+    std::uint32_t code = 0;
+    for (int bits = 1; bits <= kMaxBits; ++bits) {
+        code = (code + bl_count[bits - 1]) << 1;
+        next_code[bits] = code;
+    }
+    return code + bl_count[kMaxBits] - 1 == (1u << kMaxBits) - 1;
+}
+
+// Gives the symbols 0..max_code with a length their next code of that
+// length. Unused symbols (length 0) take from next_code[0], which no length
+// uses: no branch on the lengths.
+void assign_codes(CtNode* tree, int max_code, std::uint32_t* next_code) {
+    for (int n = 0; n <= max_code; ++n) {
+        const int len = tree[n].dl;
+        const std::uint32_t code = next_code[len];
+        next_code[len] = code + 1;
+        const std::uint32_t reversed = ct_bit_reverse(code, len);
+        tree[n].fc = static_cast<std::uint16_t>(len != 0 ? reversed : tree[n].fc);
+    }
+}
+
+inline bool smaller(std::uint32_t a, std::uint32_t b) {
+    return a <= (b | kNodeMask);
+}
+
+// Restores the order below position k of the 1-based heap of len entries
+// (heap[len + 1] is kPastHeap): of two children the right one is taken when
+// it is smaller, and v stops above the first child it is smaller than.
+void sift_down(std::uint32_t* heap, int len, int k) {
+    const std::uint32_t v = heap[k];
+    // smaller(v, x) is v's frequency and depth alone not above x.
+    const std::uint32_t v_key = v & ~kNodeMask;
+    int j = k << 1;
+    while (j <= len) {
+        j += static_cast<int>(smaller(heap[j + 1], heap[j]));
+        if (v_key <= heap[j]) {
+            break;
+        }
+        heap[k] = heap[j];
+        k = j;
+        j <<= 1;
+    }
+    heap[k] = v;
 }
 } // namespace
 
 std::uint32_t ct_bit_reverse(std::uint32_t code, int length) {
-    // Reverse all 16 bits by swapping halves of ever smaller groups, then
-    // drop the bits below the code.
-    std::uint32_t v = code & 0xFFFF;
-    v = ((v >> 1) & 0x5555) | ((v & 0x5555) << 1);
-    v = ((v >> 2) & 0x3333) | ((v & 0x3333) << 2);
-    v = ((v >> 4) & 0x0F0F) | ((v & 0x0F0F) << 4);
-    v = ((v >> 8) & 0x00FF) | ((v & 0x00FF) << 8);
-    return v >> (16 - length);
-}
-
-void ct_sift_down(DeflateState& s, const CtNode* tree, int k) {
-    const int v = s.heap[k];
-    int j = k << 1;
-    while (j <= s.heap_len) {
-        if (j < s.heap_len && smaller(s, tree, s.heap[j + 1], s.heap[j])) {
-            ++j;
-        }
-        if (smaller(s, tree, v, s.heap[j])) {
-            break;
-        }
-        s.heap[k] = s.heap[j];
-        k = j;
-        j <<= 1;
-    }
-    s.heap[k] = v;
+    const std::uint32_t v = code & 0xFFFF;
+    return (static_cast<std::uint32_t>(kReversedBytes[v & 0xFF]) << 8 | kReversedBytes[v >> 8]) >>
+           (16 - length);
 }
 
 void ct_limit_lengths(DeflateState& s, CtTreeDesc& desc) {
@@ -48,23 +100,25 @@ void ct_limit_lengths(DeflateState& s, CtTreeDesc& desc) {
     tree[s.heap[s.heap_max]].dl = 0;
     int overflow = 0;
     int h = s.heap_max + 1;
+    // Leaves and inner nodes come mixed: a leaf's sums are taken with masks
+    // rather than behind a branch that would often guess wrong.
     for (; h < kHeapSize; ++h) {
         const int n = s.heap[h];
         int bits = tree[tree[n].dl].dl + 1;
-        if (bits > max_length) {
-            bits = max_length;
-            ++overflow;
-        }
+        const int over = bits > max_length ? 1 : 0;
+        bits -= over;
+        overflow += over;
         tree[n].dl = static_cast<std::uint16_t>(bits);
-        if (n > max_code) {
-            continue;
-        }
-        ++s.bl_count[bits];
-        const std::uint32_t xbits = n >= desc.extra_base ? desc.extra_bits[n - desc.extra_base] : 0;
-        const std::uint32_t f = tree[n].fc;
-        s.opt_len += f * (bits + xbits);
+        const std::uint32_t leaf = n <= max_code ? 0xFFFFFFFFu : 0;
+        const int symbol = static_cast<int>(static_cast<std::uint32_t>(n) & leaf);
+        s.bl_count[bits] = static_cast<std::uint16_t>(s.bl_count[bits] + (leaf & 1));
+        const int extra = symbol - desc.extra_base;
+        const std::uint32_t xbits =
+            desc.extra_bits[extra < 0 ? 0 : extra] & (extra < 0 ? 0u : 0xFFu);
+        const std::uint32_t f = tree[symbol].fc & leaf;
+        s.opt_len += f * (static_cast<std::uint32_t>(bits) + xbits);
         if (stree != nullptr) {
-            s.static_len += f * (stree[n].dl + xbits);
+            s.static_len += f * (stree[symbol].dl + xbits);
         }
     }
     if (overflow == 0) {
@@ -99,69 +153,72 @@ void ct_limit_lengths(DeflateState& s, CtTreeDesc& desc) {
 
 void gen_codes(DeflateState& s, CtNode* tree, int max_code) {
     std::uint32_t next_code[kMaxBits + 1];
-    std::uint32_t code = 0;
-    for (int bits = 1; bits <= kMaxBits; ++bits) {
-        code = (code + s.bl_count[bits - 1]) << 1;
-        next_code[bits] = code;
-    }
-    deflate_check(s, code + s.bl_count[kMaxBits] - 1 == (1u << kMaxBits) - 1,
-                  "inconsistent bit counts");
-    for (int n = 0; n <= max_code; ++n) {
-        const int len = tree[n].dl;
-        if (len == 0) {
-            continue;
-        }
-        tree[n].fc = static_cast<std::uint16_t>(ct_bit_reverse(next_code[len]++, len));
-    }
+    deflate_check(s, first_codes(s.bl_count, next_code), "inconsistent bit counts");
+    assign_codes(tree, max_code, next_code);
 }
 
-void ct_build(DeflateState& s, CtTreeDesc& desc) {
+void ct_assign_codes(CtTreeDesc& desc) {
+    assign_codes(desc.dyn_tree, desc.max_code, desc.next_code);
+}
+
+void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
     CtNode* tree = desc.dyn_tree;
     const CtNode* stree = desc.static_tree;
     const int elems = desc.elems;
     int max_code = -1;
 
-    s.heap_len = 0;
-    s.heap_max = kHeapSize;
+    std::uint32_t heap[kLCodes + 2];
+    int len = 0;
     for (int n = 0; n < elems; ++n) {
         if (tree[n].fc != 0) {
-            s.heap[++s.heap_len] = max_code = n;
-            s.depth[n] = 0;
+            heap[++len] = static_cast<std::uint32_t>(tree[n].fc) << kFreqShift |
+                          static_cast<std::uint32_t>(n);
+            max_code = n;
         } else {
             tree[n].dl = 0;
         }
     }
     // A code needs two symbols even when fewer are used.
-    while (s.heap_len < 2) {
-        const int node = s.heap[++s.heap_len] = (max_code < 2 ? ++max_code : 0);
+    while (len < 2) {
+        const int node = max_code < 2 ? ++max_code : 0;
+        heap[++len] = 1u << kFreqShift | static_cast<std::uint32_t>(node);
         tree[node].fc = 1;
-        s.depth[node] = 0;
         --s.opt_len;
         if (stree != nullptr) {
             s.static_len -= stree[node].dl;
         }
     }
     desc.max_code = max_code;
-    for (int n = s.heap_len / 2; n >= 1; --n) {
-        ct_sift_down(s, tree, n);
+    heap[len + 1] = kPastHeap;
+    for (int n = len / 2; n >= 1; --n) {
+        sift_down(heap, len, n);
     }
-    int node = elems;
+    // Nodes leave the heap into the sorted area, filled downward, where
+    // ct_limit_lengths finds every parent before its children.
+    int sorted = kHeapSize;
+    std::uint32_t node = static_cast<std::uint32_t>(elems);
     do {
-        const int n = s.heap[1];
-        s.heap[1] = s.heap[s.heap_len--];
-        ct_sift_down(s, tree, 1);
-        const int m = s.heap[1];
-        s.heap[--s.heap_max] = n;
-        s.heap[--s.heap_max] = m;
-        tree[node].fc = static_cast<std::uint16_t>(tree[n].fc + tree[m].fc);
-        s.depth[node] =
-            static_cast<std::uint8_t>((s.depth[n] >= s.depth[m] ? s.depth[n] : s.depth[m]) + 1);
-        tree[n].dl = tree[m].dl = static_cast<std::uint16_t>(node);
-        s.heap[1] = node++;
-        ct_sift_down(s, tree, 1);
-    } while (s.heap_len >= 2);
-    s.heap[--s.heap_max] = s.heap[1];
+        const std::uint32_t n = heap[1];
+        heap[1] = heap[len];
+        heap[len--] = kPastHeap;
+        sift_down(heap, len, 1);
+        const std::uint32_t m = heap[1];
+        s.heap[--sorted] = static_cast<int>(n & kNodeMask);
+        s.heap[--sorted] = static_cast<int>(m & kNodeMask);
+        const std::uint32_t freq = ((n >> kFreqShift) + (m >> kFreqShift)) & 0xFFFF;
+        const std::uint32_t depth = std::max(n & ~kNodeMask & 0xFFFF, m & ~kNodeMask & 0xFFFF);
+        tree[n & kNodeMask].dl = tree[m & kNodeMask].dl = static_cast<std::uint16_t>(node);
+        heap[1] = freq << kFreqShift | (depth + (1u << kDepthShift)) | node++;
+        sift_down(heap, len, 1);
+    } while (len >= 2);
+    s.heap[--sorted] = static_cast<int>(heap[1] & kNodeMask);
+    s.heap_max = sorted;
 
     ct_limit_lengths(s, desc);
-    gen_codes(s, tree, max_code);
+    deflate_check(s, first_codes(s.bl_count, desc.next_code), "inconsistent bit counts");
+}
+
+void ct_build(DeflateState& s, CtTreeDesc& desc) {
+    ct_build_lengths(s, desc);
+    ct_assign_codes(desc);
 }

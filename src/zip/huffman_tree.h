@@ -7,15 +7,23 @@
 /* Reverses the low length bits of code (length 1..15). */
 std::uint32_t ct_bit_reverse(std::uint32_t code, int length);
 
-/* Restores the heap order below heap position k of tree. Node a is smaller
-   than node b when its frequency is lower, or equal with a depth not above
-   b's; of two smaller children the right one is taken when it is smaller. */
-void ct_sift_down(DeflateState& s, const CtNode* tree, int k);
+/* Builds the code lengths of desc's tree from its frequencies: sets
+   desc.max_code, the code length of every symbol up to it and desc.next_code,
+   and adds the tree's cost to the state's optimal (and, with a fixed
+   counterpart, fixed) length; checks that the lengths form a complete code
+   ("inconsistent bit counts"). A tree with fewer than two used symbols gets
+   two codes of length 1. The nodes are paired from a heap in which node a is
+   smaller than node b when its frequency is lower, or equal with a depth not
+   above b's; of two smaller children the right one is taken when it is
+   smaller. The frequencies stay until ct_assign_codes. */
+void ct_build_lengths(DeflateState& s, CtTreeDesc& desc);
 
-/* Builds the tree of desc from its frequencies: sets desc.max_code, the code
-   length and code of every symbol up to it, and adds the tree's cost to the
-   state's optimal (and, with a fixed counterpart, fixed) length. A tree with
-   fewer than two used symbols gets two codes of length 1. */
+/* Replaces the frequency of every symbol 0..max_code of desc's tree that has
+   a length with its canonical code, bit-reversed, from the first codes that
+   ct_build_lengths left in desc.next_code (used up by this call). */
+void ct_assign_codes(CtTreeDesc& desc);
+
+/* ct_build_lengths, then ct_assign_codes. */
 void ct_build(DeflateState& s, CtTreeDesc& desc);
 
 /* Assigns lengths from the sorted area of the last build, limits them to

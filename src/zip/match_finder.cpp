@@ -79,30 +79,37 @@ GW_FORCE_INLINE std::uint16_t insert_keyed_read(DeflateState& s, std::uint32_t p
     }
 }
 
-// Inserts the string at pos into its hash chains and returns the previous
-// head of its three-byte chain (0 for none). read_end is the end of the
-// bytes read so far: a keyed chain whose key at pos reaches past it waits for
-// file_pending_keys.
-inline std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
-                                   std::uint32_t read_end = 0xFFFFFFFFu) {
+// Inserts the string at pos into its three-byte chain and, with kKeyed,
+// into the keyed chains, and returns the previous head of its three-byte
+// chain (0 for none). read_end is the end of the bytes read so far: a keyed
+// chain whose key at pos reaches past it waits for file_pending_keys.
+template <bool kKeyed>
+GW_FORCE_INLINE std::uint32_t insert_string(DeflateState& s, std::uint32_t pos,
+                                            std::uint32_t read_end = 0xFFFFFFFFu) {
     update_hash(s.ins_h, s.window[pos + 2]);
-    const std::uint32_t head = s.head[s.ins_h];
+    // A head at or below the entry's first position is none: 0, or one that
+    // an earlier entry left (see DeflateState::head_floor).
+    const std::uint32_t stored = s.head[s.ins_h];
+    const std::uint32_t head = stored > s.base ? stored : 0;
     // A chain ends where it leaves the reach of every later search, so the
     // positions along it always fall. A keyed link may point out of reach:
     // the walks stop there, and only the ranks need a reachable predecessor.
-    const bool reachable = head != 0 && pos - head <= kMaxDist;
-    const std::uint32_t rank = reachable ? s.links[head & kLinkMask].rank + 1u : 0u;
+    // (Without keyed chains the entry is too short for a head out of reach.)
+    const bool reachable = !kKeyed || (head != 0 && pos - head <= kMaxDist);
     // Filled field by field: a record built whole first would make 32-bit
     // builds store its halves and reload them as one, which stalls.
     ChainLinks& record = s.links[pos & kLinkMask];
     record.next = static_cast<std::uint16_t>(reachable ? head : 0);
-    record.rank = static_cast<std::uint16_t>(rank);
-    record.keyed_next[0] = insert_keyed_read<0>(s, pos, read_end);
-    record.keyed_next[1] = insert_keyed_read<1>(s, pos, read_end);
-    LongKeyLinks long_record;
-    long_record.keyed_next[0] = insert_keyed_read<2>(s, pos, read_end);
-    long_record.keyed_next[1] = insert_keyed_read<3>(s, pos, read_end);
-    s.long_links[pos & kLinkMask] = long_record;
+    if constexpr (kKeyed) {
+        const std::uint32_t rank = reachable ? s.links[head & kLinkMask].rank + 1u : 0u;
+        record.rank = static_cast<std::uint16_t>(rank);
+        record.keyed_next[0] = insert_keyed_read<0>(s, pos, read_end);
+        record.keyed_next[1] = insert_keyed_read<1>(s, pos, read_end);
+        LongKeyLinks long_record;
+        long_record.keyed_next[0] = insert_keyed_read<2>(s, pos, read_end);
+        long_record.keyed_next[1] = insert_keyed_read<3>(s, pos, read_end);
+        s.long_links[pos & kLinkMask] = long_record;
+    }
     s.head[s.ins_h] = static_cast<std::uint16_t>(pos);
     return head;
 }
@@ -133,6 +140,12 @@ bool is_end_of_input(std::uint32_t count) {
     return count == 0 || count == 0xFFFFFFFFu;
 }
 
+// Whether lz_refill has anything to do: read, or (once the input has ended)
+// slide the window.
+inline bool needs_refill(const DeflateState& s) {
+    return s.lookahead < kMinLookahead && (!s.eofile || s.strstart >= kSlidePoint);
+}
+
 std::uint32_t end_block(DeflateState& s, bool final) {
     const std::uint8_t* data = s.block_start >= 0 ? s.window + s.block_start : nullptr;
     return ct_end_block(s, data, static_cast<std::uint32_t>(s.strstart - s.block_start), final);
@@ -155,10 +168,11 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.read = read;
     s.read_context = read_context;
     s.window_size = 2 * kWindowSize;
-    if (!s.heads_clear) {
+    if (!s.heads_known) {
         clear_heads(s);
+        s.head_floor = 0;
+        s.heads_known = true;
     }
-    s.heads_clear = false;
     std::memset(s.window + s.window_size, 0, kWindowSlack);
 
     const LzTuning& tuning = kLzTuning[row];
@@ -175,20 +189,56 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     s.strstart = 0;
     s.block_start = 0;
     s.match_start = 0;
+    s.base = 0;
     s.eofile = false;
     s.lookahead = 0;
     s.ins_h = 0;
+    s.keyed = false;
     const std::uint32_t n = read != nullptr ? read(read_context, s.window, s.window_size) : 0;
     if (is_end_of_input(n)) {
         s.eofile = true;
         return;
     }
     s.lookahead = n < s.window_size ? n : s.window_size;
-    if (s.lookahead < kMinLookahead) {
-        lz_refill(s);
+    // Read on until the window is full or the input has ended, so that an
+    // entry that fits is known whole before its first search.
+    while (s.lookahead < s.window_size && !s.eofile) {
+        const std::uint32_t room = s.window_size - s.lookahead;
+        const std::uint32_t more = s.read(s.read_context, s.window + s.lookahead, room);
+        if (is_end_of_input(more)) {
+            s.eofile = true;
+            clear_past_input(s);
+        } else {
+            s.lookahead += more < room ? more : room;
+        }
     }
-    for (int j = 0; j < kMinMatch - 1; ++j) {
-        update_hash(s.ins_h, s.window[j]);
+    s.keyed = !s.eofile || s.lookahead > kPlainChainsUpTo;
+    if (s.keyed) {
+        // The keyed heads are clear between entries; the three-byte heads
+        // may hold positions of short entries.
+        if (s.head_floor != 0) {
+            std::memset(s.head, 0, sizeof s.head);
+            s.head_floor = 0;
+        }
+    } else {
+        // A short entry starts past every position the heads still hold, so
+        // that none of them is a candidate and no entry needs to clear them.
+        // Past the window's middle the heads are cleared and it starts at 0.
+        if (s.head_floor + s.lookahead > kSlidePoint - kMinLookahead) {
+            std::memset(s.head, 0, sizeof s.head);
+            s.head_floor = 0;
+        }
+        if (s.head_floor != 0) {
+            s.base = s.head_floor;
+            std::memmove(s.window + s.base, s.window, s.lookahead);
+            s.strstart = s.base;
+            s.block_start = s.base;
+            s.match_start = s.base;
+            clear_past_input(s);
+        }
+    }
+    for (std::uint32_t j = 0; j < kMinMatch - 1; ++j) {
+        update_hash(s.ins_h, s.window[s.strstart + j]);
     }
 }
 
@@ -197,7 +247,6 @@ void lz_refill(DeflateState& s) {
         std::uint32_t more = s.window_size - s.lookahead - s.strstart;
         if (s.strstart >= kSlidePoint) {
             std::memcpy(s.window, s.window + kWindowSize, kWindowSize);
-            s.window_slid = true;
             s.match_start -= kWindowSize;
             s.strstart -= kWindowSize;
             s.block_start -= kWindowSize;
@@ -367,7 +416,11 @@ bool Search::walk_keyed(const DeflateState& s, std::uint32_t node, std::uint32_t
 }
 } // namespace
 
-std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
+namespace {
+// lz_match; with kKeyed false (an entry without keyed chains) it is the
+// three-byte walk alone, which the loops of such entries inline.
+template <bool kKeyed>
+GW_FORCE_INLINE std::uint32_t find_match(DeflateState& s, std::uint32_t candidate) {
     std::uint32_t chain_length = s.max_chain;
     const std::uint32_t strstart = s.strstart;
     if (s.prev_length >= s.good_match) {
@@ -394,7 +447,7 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
     // 0 (three bytes) to its first match, chain 1 up to a match of six, chain
     // 2 up to one of eleven, then chain 3. A first candidate right at the
     // edge of reach is the only one the three-byte walk would visit.
-    if (s.lookahead >= kMinMatch && candidate > search.limit &&
+    if (kKeyed && s.lookahead >= kMinMatch && candidate > search.limit &&
         search.best_len >= kKeyBytes[0] - 1) {
         const Search start = search;
         const std::uint32_t head_rank = s.links[candidate & kLinkMask].rank;
@@ -403,17 +456,27 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
             search.walk_chain(s, candidate, chain_length);
         }
     } else {
-        search.walk_chain(s, candidate, chain_length);
+        // The walk written out here, so that it is inlined.
+        while (!search.visit(candidate)) {
+            candidate = s.links[candidate & kLinkMask].next;
+            if (candidate <= search.limit || --chain_length == 0) {
+                break;
+            }
+        }
     }
     deflate_check(s, strstart + search.best_len <= s.window_size - 1, "wild scan");
     s.match_start = search.match_start;
     return search.best_len;
 }
+} // namespace
 
-std::uint32_t lz_run(DeflateState& s) {
-    if (s.level <= 3) {
-        return lz_run_fast(s);
-    }
+std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
+    return s.keyed ? find_match<true>(s, candidate) : find_match<false>(s, candidate);
+}
+
+namespace {
+// The lazy loop; kKeyed: the entry keeps the keyed chains.
+template <bool kKeyed> std::uint32_t run_lazy(DeflateState& s) {
     std::uint32_t hash_head = 0;
     std::uint32_t match_length = kMinMatch - 1;
     bool match_available = false;
@@ -424,7 +487,7 @@ std::uint32_t lz_run(DeflateState& s) {
 
     while (s.lookahead != 0) {
         if (s.lookahead >= kMinMatch) {
-            hash_head = insert_string(s, s.strstart);
+            hash_head = insert_string<kKeyed>(s, s.strstart);
         }
         s.prev_length = match_length;
         const std::uint32_t prev_match = s.match_start;
@@ -434,7 +497,7 @@ std::uint32_t lz_run(DeflateState& s) {
             if (s.nice_match > s.lookahead) {
                 s.nice_match = s.lookahead;
             }
-            match_length = lz_match(s, hash_head);
+            match_length = kKeyed ? lz_match(s, hash_head) : find_match<false>(s, hash_head);
             if (match_length > s.lookahead) {
                 match_length = s.lookahead;
             }
@@ -455,11 +518,12 @@ std::uint32_t lz_run(DeflateState& s) {
             const std::uint32_t first = s.strstart + 1;
             do {
                 if (++s.strstart <= max_insert) {
-                    hash_head = insert_string(s, s.strstart, read_end);
+                    hash_head = insert_string<kKeyed>(s, s.strstart, read_end);
                 }
             } while (--n != 0);
             const std::uint32_t last = std::min(s.strstart, max_insert);
-            if (read_end != 0xFFFFFFFFu && last + kKeyBytes[kKeyedChains - 1] > read_end) {
+            if (kKeyed && read_end != 0xFFFFFFFFu &&
+                last + kKeyBytes[kKeyedChains - 1] > read_end) {
                 pending_from = std::max(first, read_end - kKeyBytes[kKeyedChains - 1] + 1);
                 pending_to = last;
                 pending_end = read_end;
@@ -483,7 +547,7 @@ std::uint32_t lz_run(DeflateState& s) {
             ++s.strstart;
             --s.lookahead;
         }
-        if (s.lookahead < kMinLookahead) {
+        if (needs_refill(s)) {
             const std::uint32_t before = s.strstart;
             lz_refill(s);
             if (pending_from != 0) {
@@ -498,20 +562,21 @@ std::uint32_t lz_run(DeflateState& s) {
     return end_block(s, true);
 }
 
-std::uint32_t lz_run_fast(DeflateState& s) {
+// The greedy loop of levels 1 to 3; kKeyed as for run_lazy.
+template <bool kKeyed> std::uint32_t run_greedy(DeflateState& s) {
     std::uint32_t hash_head = 0;
     std::uint32_t match_length = 0;
     s.prev_length = kMinMatch - 1;
 
     while (s.lookahead != 0) {
         if (s.lookahead >= kMinMatch) {
-            hash_head = insert_string(s, s.strstart);
+            hash_head = insert_string<kKeyed>(s, s.strstart);
         }
         if (hash_head != 0 && s.strstart - hash_head <= kMaxDist) {
             if (s.nice_match > s.lookahead) {
                 s.nice_match = s.lookahead;
             }
-            match_length = lz_match(s, hash_head);
+            match_length = kKeyed ? lz_match(s, hash_head) : find_match<false>(s, hash_head);
             if (match_length > s.lookahead) {
                 match_length = s.lookahead;
             }
@@ -524,7 +589,7 @@ std::uint32_t lz_run_fast(DeflateState& s) {
                 --match_length;
                 do {
                     ++s.strstart;
-                    hash_head = insert_string(s, s.strstart);
+                    hash_head = insert_string<kKeyed>(s, s.strstart);
                 } while (--match_length != 0);
                 ++s.strstart;
             } else {
@@ -542,34 +607,34 @@ std::uint32_t lz_run_fast(DeflateState& s) {
             end_block(s, false);
             s.block_start = s.strstart;
         }
-        if (s.lookahead < kMinLookahead) {
+        if (needs_refill(s)) {
             lz_refill(s);
         }
     }
     return end_block(s, true);
 }
 
-void lz_finish(DeflateState& s) {
-    // Measured: hashing a position again into its five heads costs about
-    // what clearing sixteen heads of every table does.
-    constexpr std::uint32_t kRehashLimit = kHashSize / 16;
-    const std::uint32_t end = s.strstart + s.lookahead;
-    if (s.window_slid || end > kRehashLimit) {
-        clear_heads(s);
-    } else if (end >= kMinMatch) {
-        // The bytes past the input are zeros, as they were when the last
-        // positions were inserted.
-        std::uint32_t h = 0;
-        update_hash(h, s.window[0]);
-        update_hash(h, s.window[1]);
-        for (std::uint32_t pos = 0; pos + kMinMatch <= end; ++pos) {
-            update_hash(h, s.window[pos + 2]);
-            s.head[h] = 0;
-            s.keyed_head[0][lz_key_hash<0>(s.window + pos)] = 0;
-            s.keyed_head[1][lz_key_hash<1>(s.window + pos)] = 0;
-            s.keyed_head[2][lz_key_hash<2>(s.window + pos)] = 0;
-            s.keyed_head[3][lz_key_hash<3>(s.window + pos)] = 0;
-        }
+} // namespace
+
+std::uint32_t lz_run(DeflateState& s) {
+    if (s.level <= 3) {
+        return lz_run_fast(s);
     }
-    s.heads_clear = true;
+    return s.keyed ? run_lazy<true>(s) : run_lazy<false>(s);
+}
+
+std::uint32_t lz_run_fast(DeflateState& s) {
+    return s.keyed ? run_greedy<true>(s) : run_greedy<false>(s);
+}
+
+void lz_finish(DeflateState& s) {
+    if (s.keyed) {
+        // Over 4 KiB of positions, filed under five heads each: clearing the
+        // tables whole costs less than hashing every position again.
+        clear_heads(s);
+        s.head_floor = 0;
+    } else {
+        // The next short entry starts past this one's positions.
+        s.head_floor = std::max(s.head_floor, s.strstart + s.lookahead);
+    }
 }

@@ -7,10 +7,14 @@
 
 /* Prepares the entry: checks 1 <= level <= 8 ("bad pack level"; other levels
    still run, with the nearest row of the tuning table), clears the hash heads
-   (unless the state says they are clear),
-   takes the level's tuning row, ORs the level's bits into flags (4 for levels
-   up to 2, 2 for level 8 and above), fills the window from read and primes
-   the hash. Called after ct_init. */
+   (unless the state says they are clear), takes the level's tuning row, ORs
+   the level's bits into flags (4 for levels up to 2, 2 for level 8 and
+   above), reads until the window is full or the input has ended, and primes
+   the hash. An entry then known whole and at most 4 KiB long keeps only the
+   three-byte chain (the searches walk it candidate by candidate) and starts
+   past the positions that earlier such entries left in the heads; any other
+   starts at 0 with clear heads and keeps the keyed chains too. Called after
+   ct_init. */
 void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read,
               void* read_context);
 
@@ -69,7 +73,8 @@ std::uint32_t lz_run(DeflateState& s);
 /* The greedy loop of levels 1 to 3; returns the compressed size in bytes. */
 std::uint32_t lz_run_fast(DeflateState& s);
 
-/* After lz_run: sets every hash head back to 0, so that the state's next
-   entry finds no candidate of this one. Few positions in a window that never
-   slid are hashed again and their heads cleared; otherwise all are. */
+/* After lz_run: leaves the heads so that the state's next entry finds no
+   candidate of this one. An entry that kept the keyed chains clears every
+   table whole; one that kept only the three-byte chain moves the start of
+   the next such entry past its own positions instead. */
 void lz_finish(DeflateState& s);

@@ -557,6 +557,27 @@ std::string ModelMismatch(const Bytes& input, int level, std::uint32_t chunk) {
     const std::string where =
         "level " + std::to_string(level) + ", reads of " + std::to_string(chunk) + ": ";
     const Compressed c = Compress(input, level, chunk);
+    // What the zip writer judges an entry by besides its bytes. Levels
+    // outside 1..8 run with the nearest row but record their refusal.
+    const bool refused = level < 1 || level > 8;
+    const char* const message = c.result.check_message;
+    if (refused && (message == nullptr || std::strcmp(message, "bad pack level") != 0)) {
+        return where + "no \"bad pack level\" for a level outside 1..8";
+    }
+    if (!refused && message != nullptr) {
+        return where + "check message \"" + message + "\"";
+    }
+    if (c.result.output_lost) {
+        return where + "output lost";
+    }
+    if (c.result.compressed_size != c.bytes.size()) {
+        return where + "returns " + std::to_string(c.result.compressed_size) + " bytes, wrote " +
+               std::to_string(c.bytes.size());
+    }
+    const std::uint16_t flags = level <= 2 ? 4 : (level >= 8 ? 2 : 0);
+    if (c.flags != flags) {
+        return where + "flags " + std::to_string(c.flags) + ", the model " + std::to_string(flags);
+    }
     const Trace trace = TraceDeflate(c.bytes);
     if (!trace.error.empty()) {
         return where + "the output does not decode: " + trace.error;

@@ -16,8 +16,11 @@
 /* Compresses input with the product at level, reading at most chunk bytes at
    a time (0: as many as asked for), and compares its blocks with the
    model's: the same boundaries and block types, the same symbols in every
-   coded block and the same code lengths in every dynamic one. Returns "" when
-   they agree, else where they first differ. */
+   coded block and the same code lengths in every dynamic one. The entry's
+   result must be sound too: no check message (for levels outside 1..8 exactly
+   "bad pack level"), no lost output, the returned size equal to the bytes
+   written and the level's flags. Returns "" when all agree, else where they
+   first differ. */
 std::string ModelMismatch(const Bytes& input, int level, std::uint32_t chunk = 0);
 
 // A Huffman tree built as the block coder builds it: a heap ordered by

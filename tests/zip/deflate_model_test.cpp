@@ -163,23 +163,34 @@ TEST(DeflateModel, LongMatchSearchesKeepTheBudgetAndOutlastHashCollisions) {
 }
 
 TEST(DeflateModel, KeysOfPositionsInsertedAtTheEdgeOfTheInputReadSoFar) {
-    // Read a byte at a time, the input ends 262 bytes past the position after
-    // a 258-byte match, so the match's last positions are inserted before the
-    // bytes that complete their twelve-byte keys have arrived. The string at
-    // the last of them comes back after a nearer one that shares only its
-    // first ten (or fourteen) bytes: the far one is the longest match, found
-    // on the six-byte (or twelve-byte) chain.
-    for (const std::ptrdiff_t shared : {10, 14}) {
+    using namespace deflate_limits;
+    // Read a byte at a time, the compressor holds exactly 262 bytes ahead
+    // once its first full window has slid, so when a 258-byte match goes out
+    // there its last positions are inserted before the bytes that complete
+    // their longest keys have arrived; those keys are filed after the next
+    // read. The string at the last of them comes back after a nearer one that
+    // shares only its first `shared` bytes: the far one is the longest match,
+    // and a search holding `shared` bytes finds it only on the chain whose
+    // key had to wait.
+    constexpr std::uint32_t kAlwaysRead = kMinLookahead - (kMaxMatch - 2);
+    constexpr int kWaiting = kKeyedChains - 1;
+    static_assert(kKeyBytes[kWaiting] > kAlwaysRead, "the longest keys can wait");
+    constexpr std::uint32_t kFar = 20;
+    for (const std::uint32_t shared : {kKeyBytes[kWaiting] - 1, kFar - 6}) {
+        Bytes input = RandomBytes(2 * kWindowSize + 500, 50);
         const Bytes head = RandomBytes(300, 51);
-        Bytes input = head;
+        input.insert(input.end(), head.begin(), head.end());
+        const std::size_t match_at = input.size();
         input.insert(input.end(), head.begin() + 1, head.begin() + 259);
-        const auto edge = static_cast<std::ptrdiff_t>(input.size()) - 1; // the match's last
+        const std::size_t edge = input.size() - 1; // the match's last position
         const Bytes tail = RandomBytes(1200, 52);
         input.insert(input.end(), tail.begin(), tail.end());
-        const Bytes far(input.begin() + edge, input.begin() + edge + 20);
+        const Bytes far(input.begin() + static_cast<std::ptrdiff_t>(edge),
+                        input.begin() + static_cast<std::ptrdiff_t>(edge + kFar));
         input.insert(input.end(), far.begin(), far.begin() + shared);
-        input.push_back(static_cast<std::uint8_t>(far[static_cast<std::size_t>(shared)] ^ 0x55));
+        input.push_back(static_cast<std::uint8_t>(far[shared] ^ 0x55));
         input.insert(input.end(), tail.begin() + 600, tail.begin() + 700);
+        const std::size_t far_again = input.size();
         input.insert(input.end(), far.begin(), far.end());
         input.insert(input.end(), tail.begin() + 900, tail.end());
         // What the window holds beyond the bytes read so far comes from the
@@ -189,6 +200,34 @@ TEST(DeflateModel, KeysOfPositionsInsertedAtTheEdgeOfTheInputReadSoFar) {
         }
         Compress(Bytes(4096, 0), 8);
         ExpectModel(input, 8, 1);
+
+        // The path is taken: the entry keeps the keyed chains; the match goes
+        // out past the first window, one position after its start, with 262
+        // bytes read past that, which leaves the last position's key unread;
+        // the search holds enough for that key's chain; and the far string is
+        // the match chosen.
+        ASSERT_GT(input.size(), kPlainChainsUpTo);
+        ASSERT_GE(match_at, 2 * kWindowSize);
+        ASSERT_GT(edge + kKeyBytes[kWaiting], match_at + 1 + kMinLookahead);
+        ASSERT_GE(shared + 1, kKeyBytes[kWaiting]);
+        const Trace trace = TraceDeflate(Compress(input, 8, 1).bytes);
+        ASSERT_EQ(trace.error, "");
+        std::size_t pos = 0;
+        TraceSymbol at_match;
+        TraceSymbol at_far_again;
+        for (const auto& block : trace.blocks) {
+            for (const auto& symbol : block.symbols) {
+                if (pos == match_at) {
+                    at_match = symbol;
+                } else if (pos == far_again) {
+                    at_far_again = symbol;
+                }
+                pos += symbol.length != 0 ? symbol.length : 1;
+            }
+        }
+        EXPECT_EQ(at_match.length, static_cast<std::uint32_t>(kMaxMatch)) << "shared " << shared;
+        EXPECT_EQ(at_far_again.distance, far_again - edge) << "shared " << shared;
+        EXPECT_GE(at_far_again.length, kFar) << "shared " << shared;
     }
 }
 
