@@ -10,7 +10,6 @@ constexpr std::uint32_t kLocalHeaderSize = 30;
 constexpr std::uint32_t kLocalExtraSize = 17;
 constexpr std::uint32_t kCentralHeaderSize = 46;
 constexpr std::uint32_t kCentralExtraSize = 9;
-constexpr std::uint32_t kDataDescriptorSize = 16;
 constexpr std::uint32_t kEndRecordSize = 22;
 
 // Zip64: the extended information extra field (tag 0x0001) of a local

@@ -23,7 +23,8 @@ struct ZipOutput {
     std::uint32_t capacity = 0;
 
     // Writes that would carry the output (absolute) past limit are refused:
-    // the data of an entry without Zip64 sizes must fit 32-bit fields.
+    // the data of an entry without Zip64 sizes must fit 32-bit fields. Set
+    // only while such an entry's data is written.
     std::uint64_t limit = UINT64_MAX;
     bool over_limit = false;
 };

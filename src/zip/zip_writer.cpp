@@ -110,7 +110,6 @@ ZipResult ZipWriter::Add(const char* name, const void* source, std::uint32_t siz
     FillRecordFromSource();
     std::uint64_t header_position = output_.end;
     record_.local_header_offset = output_.start_offset + header_position;
-    output_.limit = UINT64_MAX;
     output_.over_limit = false;
 
     // A failed rewrite of the previous header may have left the position
@@ -290,7 +289,6 @@ ZipResult ZipWriter::End() {
 }
 
 ZipResult ZipWriter::WriteDirectory() {
-    output_.limit = UINT64_MAX;
     if (output_.position != output_.end && !OutputSeek(output_, output_.end)) {
         return ZipResult::WriteFailed;
     }
