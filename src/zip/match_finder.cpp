@@ -475,8 +475,8 @@ std::uint32_t lz_match(DeflateState& s, std::uint32_t candidate) {
 }
 
 namespace {
-// The lazy loop; kKeyed: the entry keeps the keyed chains.
-template <bool kKeyed> std::uint32_t run_lazy(DeflateState& s) {
+// The lazy loop of an entry that keeps the keyed chains.
+std::uint32_t run_lazy(DeflateState& s) {
     std::uint32_t hash_head = 0;
     std::uint32_t match_length = kMinMatch - 1;
     bool match_available = false;
@@ -487,7 +487,7 @@ template <bool kKeyed> std::uint32_t run_lazy(DeflateState& s) {
 
     while (s.lookahead != 0) {
         if (s.lookahead >= kMinMatch) {
-            hash_head = insert_string<kKeyed>(s, s.strstart);
+            hash_head = insert_string<true>(s, s.strstart);
         }
         s.prev_length = match_length;
         const std::uint32_t prev_match = s.match_start;
@@ -497,7 +497,7 @@ template <bool kKeyed> std::uint32_t run_lazy(DeflateState& s) {
             if (s.nice_match > s.lookahead) {
                 s.nice_match = s.lookahead;
             }
-            match_length = kKeyed ? lz_match(s, hash_head) : find_match<false>(s, hash_head);
+            match_length = find_match<true>(s, hash_head);
             if (match_length > s.lookahead) {
                 match_length = s.lookahead;
             }
@@ -518,12 +518,11 @@ template <bool kKeyed> std::uint32_t run_lazy(DeflateState& s) {
             const std::uint32_t first = s.strstart + 1;
             do {
                 if (++s.strstart <= max_insert) {
-                    hash_head = insert_string<kKeyed>(s, s.strstart, read_end);
+                    hash_head = insert_string<true>(s, s.strstart, read_end);
                 }
             } while (--n != 0);
             const std::uint32_t last = std::min(s.strstart, max_insert);
-            if (kKeyed && read_end != 0xFFFFFFFFu &&
-                last + kKeyBytes[kKeyedChains - 1] > read_end) {
+            if (read_end != 0xFFFFFFFFu && last + kKeyBytes[kKeyedChains - 1] > read_end) {
                 pending_from = std::max(first, read_end - kKeyBytes[kKeyedChains - 1] + 1);
                 pending_to = last;
                 pending_end = read_end;
@@ -562,7 +561,123 @@ template <bool kKeyed> std::uint32_t run_lazy(DeflateState& s) {
     return end_block(s, true);
 }
 
-// The greedy loop of levels 1 to 3; kKeyed as for run_lazy.
+// The lazy loop of an entry without keyed chains: one known whole and at
+// most 4 KiB long (see lz_start). Its positions lie between base and
+// base + 4 KiB, so every candidate is within reach, no three-byte match is too
+// far, the window needs no refill, and the only chain end is 0. Its state
+// lives in locals: kept in the state, every symbol stored would make the
+// compiler load it again.
+std::uint32_t run_lazy_short(DeflateState& s) {
+    const std::uint8_t* const window = s.window;
+    std::uint16_t* const heads = s.head;
+    ChainLinks* const links = s.links;
+    const std::uint32_t base = s.base;
+    const std::uint32_t max_lazy = s.max_lazy;
+    const std::uint32_t good_match = s.good_match;
+    const std::uint32_t max_chain = s.max_chain;
+    std::uint32_t nice_match = s.nice_match;
+    std::uint32_t strstart = s.strstart;
+    std::uint32_t lookahead = s.lookahead;
+    std::uint32_t ins_h = s.ins_h;
+    std::uint32_t match_start = s.match_start;
+    std::uint32_t hash_head = 0;
+    std::uint32_t match_length = kMinMatch - 1;
+    bool match_available = false;
+
+    const auto insert = [&](std::uint32_t pos) {
+        update_hash(ins_h, window[pos + 2]);
+        // A head at or below base is none (see insert_string), taken with a
+        // mask: as a branch it would guess wrong at every other new string.
+        const std::uint32_t stored = heads[ins_h];
+        const std::uint32_t head = stored & (0u - static_cast<std::uint32_t>(stored > base));
+        links[pos & kLinkMask].next = static_cast<std::uint16_t>(head);
+        heads[ins_h] = static_cast<std::uint16_t>(pos);
+        return head;
+    };
+    // ct_tally's early end looks at the position.
+    const auto tally = [&](std::uint32_t distance, std::uint32_t value) {
+        s.strstart = strstart;
+        return ct_tally(s, distance, value);
+    };
+    const auto flush_block = [&]() {
+        s.strstart = strstart;
+        end_block(s, false);
+        s.block_start = strstart;
+    };
+
+    while (lookahead != 0) {
+        if (lookahead >= kMinMatch) {
+            hash_head = insert(strstart);
+        }
+        const std::uint32_t prev_length = match_length;
+        const std::uint32_t prev_match = match_start;
+        match_length = kMinMatch - 1;
+
+        if (hash_head != 0 && prev_length < max_lazy) {
+            if (nice_match > lookahead) {
+                nice_match = lookahead;
+            }
+            Search search;
+            search.window = window;
+            search.scan = window + strstart;
+            search.nice_match = nice_match;
+            search.stop_len = nice_match;
+            search.best_len = prev_length;
+            search.match_start = match_start;
+            search.scan_start = cpu::load16(search.scan);
+            search.scan_end = cpu::load16(search.scan + prev_length - 1);
+            search.end_base = window + prev_length - 1;
+            std::uint32_t chain_length = prev_length >= good_match ? max_chain >> 2 : max_chain;
+            std::uint32_t candidate = hash_head;
+            while (!search.visit(candidate)) {
+                candidate = links[candidate & kLinkMask].next;
+                if (candidate == 0 || --chain_length == 0) {
+                    break;
+                }
+            }
+            match_start = search.match_start;
+            match_length = search.best_len < lookahead ? search.best_len : lookahead;
+        }
+
+        if (prev_length >= kMinMatch && match_length <= prev_length) {
+            const std::uint32_t max_insert = strstart + lookahead - kMinMatch;
+            const bool flush = tally(strstart - 1 - prev_match, prev_length - kMinMatch);
+            lookahead -= prev_length - 1;
+            std::uint32_t n = prev_length - 2;
+            do {
+                if (++strstart <= max_insert) {
+                    hash_head = insert(strstart);
+                }
+            } while (--n != 0);
+            ++strstart;
+            match_available = false;
+            match_length = kMinMatch - 1;
+            if (flush) {
+                flush_block();
+            }
+        } else if (match_available) {
+            if (tally(0, window[strstart - 1])) {
+                flush_block();
+            }
+            ++strstart;
+            --lookahead;
+        } else {
+            match_available = true;
+            ++strstart;
+            --lookahead;
+        }
+    }
+    if (match_available) {
+        tally(0, window[strstart - 1]);
+    }
+    s.strstart = strstart;
+    s.lookahead = lookahead;
+    s.match_start = match_start;
+    s.ins_h = ins_h;
+    return end_block(s, true);
+}
+
+// The greedy loop of levels 1 to 3; kKeyed: the entry keeps the keyed chains.
 template <bool kKeyed> std::uint32_t run_greedy(DeflateState& s) {
     std::uint32_t hash_head = 0;
     std::uint32_t match_length = 0;
@@ -620,7 +735,7 @@ std::uint32_t lz_run(DeflateState& s) {
     if (s.level <= 3) {
         return lz_run_fast(s);
     }
-    return s.keyed ? run_lazy<true>(s) : run_lazy<false>(s);
+    return s.keyed ? run_lazy(s) : run_lazy_short(s);
 }
 
 std::uint32_t lz_run_fast(DeflateState& s) {
