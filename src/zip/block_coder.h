@@ -14,7 +14,10 @@ void ct_reset_block(DeflateState& s);
 
 /* Distance code of a distance - 1 (0..32,767). */
 inline std::uint32_t ct_dist_code(const DeflateState& s, std::uint32_t dist) {
-    return dist < 256 ? s.dist_code[dist] : s.dist_code[256 + (dist >> 7)];
+    // One load from a chosen index: near and far distances come mixed, and
+    // a branch between two loads would often guess wrong.
+    const std::uint32_t index = dist < 256 ? dist : 256 + (dist >> 7);
+    return s.dist_code[index];
 }
 
 /* ct_tally's test every 4,096 symbols at levels above 2: true when fewer than
