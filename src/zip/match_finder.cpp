@@ -568,9 +568,9 @@ std::uint32_t run_lazy(DeflateState& s) {
 // lives in locals: kept in the state, every symbol stored would make the
 // compiler load it again.
 std::uint32_t run_lazy_short(DeflateState& s) {
+    // Tables addressed from the state, not from pointers of their own: the
+    // walk then holds one register less.
     const std::uint8_t* const window = s.window;
-    std::uint16_t* const heads = s.head;
-    ChainLinks* const links = s.links;
     const std::uint32_t base = s.base;
     const std::uint32_t max_lazy = s.max_lazy;
     const std::uint32_t good_match = s.good_match;
@@ -588,10 +588,10 @@ std::uint32_t run_lazy_short(DeflateState& s) {
         update_hash(ins_h, window[pos + 2]);
         // A head at or below base is none (see insert_string), taken with a
         // mask: as a branch it would guess wrong at every other new string.
-        const std::uint32_t stored = heads[ins_h];
+        const std::uint32_t stored = s.head[ins_h];
         const std::uint32_t head = stored & (0u - static_cast<std::uint32_t>(stored > base));
-        links[pos & kLinkMask].next = static_cast<std::uint16_t>(head);
-        heads[ins_h] = static_cast<std::uint16_t>(pos);
+        s.links[pos & kLinkMask].next = static_cast<std::uint16_t>(head);
+        s.head[ins_h] = static_cast<std::uint16_t>(pos);
         return head;
     };
     // ct_tally's early end looks at the position.
@@ -630,7 +630,7 @@ std::uint32_t run_lazy_short(DeflateState& s) {
             std::uint32_t chain_length = prev_length >= good_match ? max_chain >> 2 : max_chain;
             std::uint32_t candidate = hash_head;
             while (!search.visit(candidate)) {
-                candidate = links[candidate & kLinkMask].next;
+                candidate = s.links[candidate & kLinkMask].next;
                 if (candidate == 0 || --chain_length == 0) {
                     break;
                 }
