@@ -81,35 +81,32 @@ void add_compressed_bits(DeflateState& s, std::uint32_t bits) {
 }
 
 // One pass over the code lengths of a tree, shared by counting and emitting:
-// calls run(length, count, previous length) at the end of every run.
+// calls run(length, count, previous length, min_count) for every piece that
+// goes out as one: a run of equal lengths is cut into pieces of at most 138
+// (zeros), or of at most 7 and then 6 (others), and a piece shorter than
+// min_count goes out length by length.
 template <typename Run> void walk_runs(const CtNode* tree, int max_code, Run run) {
     int prevlen = -1;
-    int nextlen = tree[0].dl;
-    int count = 0;
-    int max_count = 7;
-    int min_count = 4;
-    if (nextlen == 0) {
-        max_count = 138;
-        min_count = 3;
-    }
-    for (int n = 0; n <= max_code; ++n) {
-        const int curlen = nextlen;
-        nextlen = n + 1 <= max_code ? tree[n + 1].dl : 0xFFFF;
-        if (++count < max_count && curlen == nextlen) {
-            continue;
+    int n = 0;
+    while (n <= max_code) {
+        const int curlen = tree[n].dl;
+        int end = n + 1;
+        while (end <= max_code && tree[end].dl == curlen) {
+            ++end;
         }
+        int left = end - n;
+        n = end;
+        int max_count = curlen == 0 ? 138 : 7;
+        const int min_count = curlen == 0 ? 3 : 4;
+        int count = left < max_count ? left : max_count;
         run(curlen, count, prevlen, min_count);
-        count = 0;
         prevlen = curlen;
-        if (nextlen == 0) {
-            max_count = 138;
-            min_count = 3;
-        } else if (curlen == nextlen) {
-            max_count = 6;
-            min_count = 3;
-        } else {
-            max_count = 7;
-            min_count = 4;
+        left -= count;
+        max_count = curlen == 0 ? 138 : 6;
+        while (left != 0) {
+            count = left < max_count ? left : max_count;
+            run(curlen, count, curlen, 3);
+            left -= count;
         }
     }
 }
