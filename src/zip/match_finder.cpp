@@ -640,16 +640,17 @@ std::uint32_t run_lazy_short(DeflateState& s) {
         }
 
         if (prev_length >= kMinMatch && match_length <= prev_length) {
-            const std::uint32_t max_insert = strstart + lookahead - kMinMatch;
             const bool flush = tally(strstart - 1 - prev_match, prev_length - kMinMatch);
+            // The match's positions after strstart, all but the last, go on
+            // the chains; of those, only the ones with three bytes ahead.
+            const std::uint32_t skipped = prev_length - 2;
+            const std::uint32_t ahead = lookahead > kMinMatch ? lookahead - kMinMatch : 0;
+            const std::uint32_t inserted = std::min(skipped, ahead);
+            for (std::uint32_t n = 1; n <= inserted; ++n) {
+                hash_head = insert(strstart + n);
+            }
             lookahead -= prev_length - 1;
-            std::uint32_t n = prev_length - 2;
-            do {
-                if (++strstart <= max_insert) {
-                    hash_head = insert(strstart);
-                }
-            } while (--n != 0);
-            ++strstart;
+            strstart += skipped + 1;
             match_available = false;
             match_length = kMinMatch - 1;
             if (flush) {
