@@ -312,10 +312,12 @@ std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint3
     }
     deflate_check(s, s.compressed_bytes * 8 + s.compressed_bits == ct_bits_sent(s),
                   "bad compressed size");
-    ct_reset_block(s);
+    // After the final block the entry's next start (ct_init) resets it.
     if (final) {
         ct_align(s);
         s.compressed_bits += 7;
+    } else {
+        ct_reset_block(s);
     }
     return s.compressed_bytes + (s.compressed_bits >> 3);
 }
