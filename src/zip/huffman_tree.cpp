@@ -1,5 +1,7 @@
 #include "zip/huffman_tree.h"
 
+#include "zip/cpu_ops.h"
+
 #include <algorithm>
 #include <array>
 
@@ -80,6 +82,31 @@ void sift_down(std::uint32_t* heap, int len, int k) {
     }
     heap[k] = v;
 }
+
+// One sift down the heap, taken a level at a time: v is the value sifting,
+// k its hole. Entries past the heap's end (up to twice its length and one)
+// are kPastHeap, so that a step below v's place moves nothing; heap[0] is
+// spare and takes the stores of a settled sift.
+struct Sift {
+    std::uint32_t v;
+    int k;
+    bool settled;
+
+    // One level: moves the smaller child up when v is not smaller than it
+    // (ties as sift_down), else settles v there, where it stays: later
+    // steps store into heap[0], as another sift may pass through k.
+    GW_FORCE_INLINE void step(std::uint32_t* heap) {
+        const int j = k << 1;
+        const std::uint32_t left = heap[j];
+        const std::uint32_t right = heap[j + 1];
+        const bool take_right = smaller(right, left);
+        const std::uint32_t child = take_right ? right : left;
+        const bool move = !settled & ((v & ~kNodeMask) > child);
+        heap[settled ? 0 : k] = move ? child : v;
+        k = move ? j + static_cast<int>(take_right) : k;
+        settled = !move;
+    }
+};
 } // namespace
 
 std::uint32_t ct_bit_reverse(std::uint32_t code, int length) {
@@ -167,7 +194,7 @@ void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
     const int elems = desc.elems;
     int max_code = -1;
 
-    std::uint32_t heap[kLCodes + 2];
+    std::uint32_t heap[2 * kLCodes + 2];
     int len = 0;
     for (int n = 0; n < elems; ++n) {
         if (tree[n].fc != 0) {
@@ -189,27 +216,42 @@ void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
         }
     }
     desc.max_code = max_code;
-    heap[len + 1] = kPastHeap;
+    std::fill(heap + len + 1, heap + 2 * len + 2, kPastHeap);
     for (int n = len / 2; n >= 1; --n) {
         sift_down(heap, len, n);
     }
+    int levels = 0; // below the root: the heap's depth
+    while ((2 << levels) <= len) {
+        ++levels;
+    }
     // Nodes leave the heap into the sorted area, filled downward, where
     // ct_limit_lengths finds every parent before its children.
+    // Each merge makes two sifts from the root: the last entry's, after the
+    // smallest left, and the new node's, after the next smallest left. The
+    // second follows the first a level behind, where the first has written
+    // its final values, so that their chains of loads overlap.
     int sorted = kHeapSize;
     std::uint32_t node = static_cast<std::uint32_t>(elems);
     do {
         const std::uint32_t n = heap[1];
-        heap[1] = heap[len];
+        Sift last{heap[len], 1, false};
         heap[len--] = kPastHeap;
-        sift_down(heap, len, 1);
+        if ((1 << levels) > len) {
+            --levels;
+        }
+        last.step(heap);
         const std::uint32_t m = heap[1];
         s.heap[--sorted] = static_cast<int>(n & kNodeMask);
         s.heap[--sorted] = static_cast<int>(m & kNodeMask);
         const std::uint32_t freq = ((n >> kFreqShift) + (m >> kFreqShift)) & 0xFFFF;
         const std::uint32_t depth = std::max(n & ~kNodeMask & 0xFFFF, m & ~kNodeMask & 0xFFFF);
         tree[n & kNodeMask].dl = tree[m & kNodeMask].dl = static_cast<std::uint16_t>(node);
-        heap[1] = freq << kFreqShift | (depth + (1u << kDepthShift)) | node++;
-        sift_down(heap, len, 1);
+        Sift merged{freq << kFreqShift | (depth + (1u << kDepthShift)) | node++, 1, false};
+        for (int level = 1; level <= levels; ++level) {
+            last.step(heap);
+            merged.step(heap);
+        }
+        merged.step(heap);
     } while (len >= 2);
     s.heap[--sorted] = static_cast<int>(heap[1] & kNodeMask);
     s.heap_max = sorted;
