@@ -608,6 +608,19 @@ std::uint32_t run_lazy_short(DeflateState& s) {
     while (lookahead != 0) {
         if (lookahead >= kMinMatch) {
             hash_head = insert(strstart);
+            // A string seen for the first time, with a literal pending and no
+            // match: the byte before goes out as a literal and the next
+            // position comes, as the full round below would do.
+            if (match_available && match_length == kMinMatch - 1) {
+                while (hash_head == 0 && lookahead > kMinMatch) {
+                    if (tally(0, window[strstart - 1])) {
+                        flush_block();
+                    }
+                    ++strstart;
+                    --lookahead;
+                    hash_head = insert(strstart);
+                }
+            }
         }
         const std::uint32_t prev_length = match_length;
         const std::uint32_t prev_match = match_start;
