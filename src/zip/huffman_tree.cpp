@@ -227,9 +227,11 @@ void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
     // Nodes leave the heap into the sorted area, filled downward, where
     // ct_limit_lengths finds every parent before its children.
     // Each merge makes two sifts from the root: the last entry's, after the
-    // smallest left, and the new node's, after the next smallest left. The
-    // second follows the first a level behind, where the first has written
-    // its final values, so that their chains of loads overlap.
+    // smallest left, and the new node's, after the next smallest left. With
+    // registers to spare (64-bit builds) the second follows the first a
+    // level behind, where the first has written its final values, so that
+    // their chains of loads overlap; 32-bit builds run one after the other.
+    constexpr bool kOverlapSifts = sizeof(void*) == 8;
     int sorted = kHeapSize;
     std::uint32_t node = static_cast<std::uint32_t>(elems);
     do {
@@ -239,7 +241,12 @@ void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
         if ((1 << levels) > len) {
             --levels;
         }
-        last.step(heap);
+        if constexpr (kOverlapSifts) {
+            last.step(heap);
+        } else {
+            heap[1] = last.v;
+            sift_down(heap, len, 1);
+        }
         const std::uint32_t m = heap[1];
         s.heap[--sorted] = static_cast<int>(n & kNodeMask);
         s.heap[--sorted] = static_cast<int>(m & kNodeMask);
@@ -247,11 +254,16 @@ void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
         const std::uint32_t depth = std::max(n & ~kNodeMask & 0xFFFF, m & ~kNodeMask & 0xFFFF);
         tree[n & kNodeMask].dl = tree[m & kNodeMask].dl = static_cast<std::uint16_t>(node);
         Sift merged{freq << kFreqShift | (depth + (1u << kDepthShift)) | node++, 1, false};
-        for (int level = 1; level <= levels; ++level) {
-            last.step(heap);
+        if constexpr (kOverlapSifts) {
+            for (int level = 1; level <= levels; ++level) {
+                last.step(heap);
+                merged.step(heap);
+            }
             merged.step(heap);
+        } else {
+            heap[1] = merged.v;
+            sift_down(heap, len, 1);
         }
-        merged.step(heap);
     } while (len >= 2);
     s.heap[--sorted] = static_cast<int>(heap[1] & kNodeMask);
     s.heap_max = sorted;
