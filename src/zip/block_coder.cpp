@@ -70,10 +70,6 @@ void build_fixed_tables(DeflateState& s) {
     }
 }
 
-inline void send_code(DeflateState& s, const CtNode* tree, int symbol) {
-    ct_put_bits(s, tree[symbol].fc, tree[symbol].dl);
-}
-
 void add_compressed_bits(DeflateState& s, std::uint32_t bits) {
     const std::uint32_t total = s.compressed_bits + bits;
     s.compressed_bytes += total >> 3;
@@ -154,47 +150,46 @@ bool ct_tally_slow(DeflateState& s) {
 }
 
 void ct_count_runs(DeflateState& s, const CtNode* tree, int max_code) {
-    walk_runs(tree, max_code, [&s](int curlen, int count, int prevlen, int min_count) {
-        if (count < min_count) {
-            s.bl_tree[curlen].fc = static_cast<std::uint16_t>(s.bl_tree[curlen].fc + count);
-        } else if (curlen != 0) {
-            if (curlen != prevlen) {
-                ++s.bl_tree[curlen].fc;
-            }
-            ++s.bl_tree[kRep3To6].fc;
-        } else if (count <= 10) {
-            ++s.bl_tree[kRepZ3To10].fc;
-        } else {
-            ++s.bl_tree[kRepZ11To138].fc;
-        }
-    });
-}
-
-void ct_emit_runs(DeflateState& s, const CtNode* tree, int max_code) {
-    walk_runs(tree, max_code, [&s](int curlen, int count, int prevlen, int min_count) {
+    const auto add = [&s](int code, int extra) {
+        ++s.bl_tree[code].fc;
+        s.header_codes[s.header_code_count] = static_cast<std::uint8_t>(code);
+        s.header_extras[s.header_code_count] = static_cast<std::uint8_t>(extra);
+        ++s.header_code_count;
+    };
+    walk_runs(tree, max_code, [&add](int curlen, int count, int prevlen, int min_count) {
         if (count < min_count) {
             do {
-                send_code(s, s.bl_tree, curlen);
+                add(curlen, 0);
             } while (--count != 0);
         } else if (curlen != 0) {
             if (curlen != prevlen) {
-                send_code(s, s.bl_tree, curlen);
+                add(curlen, 0);
                 --count;
             }
-            deflate_check(s, count >= 3 && count <= 6, " 3_6?");
-            send_code(s, s.bl_tree, kRep3To6);
-            ct_put_bits(s, static_cast<std::uint32_t>(count - 3), 2);
+            add(kRep3To6, count - 3);
         } else if (count <= 10) {
-            send_code(s, s.bl_tree, kRepZ3To10);
-            ct_put_bits(s, static_cast<std::uint32_t>(count - 3), 3);
+            add(kRepZ3To10, count - 3);
         } else {
-            send_code(s, s.bl_tree, kRepZ11To138);
-            ct_put_bits(s, static_cast<std::uint32_t>(count - 11), 7);
+            add(kRepZ11To138, count - 11);
         }
     });
 }
 
+void ct_emit_runs(DeflateState& s) {
+    for (std::uint32_t n = 0; n < s.header_code_count; ++n) {
+        const int code = s.header_codes[n];
+        const std::uint32_t extra = s.header_extras[n];
+        deflate_check(s, code != kRep3To6 || extra <= 3, " 3_6?");
+        // A code and its extra bits in one piece (at most 14 bits).
+        const CtNode sent = s.bl_tree[code];
+        deflate_check(s, sent.dl >= 1 && sent.dl <= 15, "invalid length");
+        ct_send(s, sent.fc | extra << sent.dl,
+                sent.dl + static_cast<std::uint32_t>(kExtraBlBits[code]));
+    }
+}
+
 int ct_build_lengths_tree(DeflateState& s) {
+    s.header_code_count = 0;
     ct_count_runs(s, s.dyn_ltree, s.l_desc.max_code);
     ct_count_runs(s, s.dyn_dtree, s.d_desc.max_code);
     ct_build_lengths(s, s.bl_desc);
@@ -218,8 +213,7 @@ void ct_emit_header(DeflateState& s, int lcodes, int dcodes, int blcodes) {
     for (int rank = 0; rank < blcodes; ++rank) {
         ct_put_bits(s, s.bl_tree[kBlOrder[rank]].dl, 3);
     }
-    ct_emit_runs(s, s.dyn_ltree, lcodes - 1);
-    ct_emit_runs(s, s.dyn_dtree, dcodes - 1);
+    ct_emit_runs(s);
 }
 
 void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) {

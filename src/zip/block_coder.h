@@ -58,12 +58,13 @@ inline bool ct_tally(DeflateState& s, std::uint32_t distance, std::uint32_t valu
 }
 
 /* Counts (for the code-length tree) the runs of code lengths of tree's
-   symbols 0..max_code. */
+   symbols 0..max_code, and appends the codes that send them, with their
+   extra bits, to the state's header codes. */
 void ct_count_runs(DeflateState& s, const CtNode* tree, int max_code);
 
-/* Sends the runs of code lengths of tree's symbols 0..max_code with the
-   code-length codes. Checks each repeat run is 3..6 (" 3_6?"). */
-void ct_emit_runs(DeflateState& s, const CtNode* tree, int max_code);
+/* Sends the header codes that ct_count_runs recorded, with the code-length
+   codes. Checks each repeat of the previous length is of 3..6 (" 3_6?"). */
+void ct_emit_runs(DeflateState& s);
 
 /* Counts the runs of both trees, builds the code-length tree's lengths
    (ct_build_lengths) and returns the last index in the code-length order

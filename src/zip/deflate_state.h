@@ -154,6 +154,12 @@ struct DeflateState : DeflateEntryState {
     int heap[deflate_limits::kHeapSize] = {};
     int heap_max = 0;
     std::uint16_t bl_count[deflate_limits::kMaxBits + 1] = {};
+    // The code-length codes of the block's header as ct_count_runs found
+    // them, in sending order, each with the value of its extra bits: at most
+    // one a code length.
+    std::uint8_t header_codes[deflate_limits::kLCodes + deflate_limits::kDCodes];
+    std::uint8_t header_extras[deflate_limits::kLCodes + deflate_limits::kDCodes];
+    std::uint32_t header_code_count = 0;
 
     // ---- fixed tables, built by the first entry ----
     CtNode static_ltree[deflate_limits::kLCodes + 2];
