@@ -76,12 +76,14 @@ void add_compressed_bits(DeflateState& s, std::uint32_t bits) {
     s.compressed_bits = total & 7;
 }
 
-// One pass over the code lengths of a tree, shared by counting and emitting:
-// calls run(length, count, previous length, min_count) for every piece that
-// goes out as one: a run of equal lengths is cut into pieces of at most 138
-// (zeros), or of at most 7 and then 6 (others), and a piece shorter than
-// min_count goes out length by length.
-template <typename Run> void walk_runs(const CtNode* tree, int max_code, Run run) {
+// One pass over the code lengths of a tree: calls whole(first, end, length)
+// for every run of equal lengths, symbols first..end - 1, and then
+// piece(length, count, previous length, min_count) for every piece of it that
+// goes out as one: a run is cut into pieces of at most 138 (zeros), or of at
+// most 7 and then 6 (others), and a piece shorter than min_count goes out
+// length by length.
+template <typename Whole, typename Piece>
+void walk_runs(const CtNode* tree, int max_code, Whole whole, Piece piece) {
     int prevlen = -1;
     int n = 0;
     while (n <= max_code) {
@@ -90,18 +92,19 @@ template <typename Run> void walk_runs(const CtNode* tree, int max_code, Run run
         while (end <= max_code && tree[end].dl == curlen) {
             ++end;
         }
+        whole(n, end, curlen);
         int left = end - n;
         n = end;
         int max_count = curlen == 0 ? 138 : 7;
         const int min_count = curlen == 0 ? 3 : 4;
         int count = left < max_count ? left : max_count;
-        run(curlen, count, prevlen, min_count);
+        piece(curlen, count, prevlen, min_count);
         prevlen = curlen;
         left -= count;
         max_count = curlen == 0 ? 138 : 6;
         while (left != 0) {
             count = left < max_count ? left : max_count;
-            run(curlen, count, curlen, 3);
+            piece(curlen, count, curlen, 3);
             left -= count;
         }
     }
@@ -149,30 +152,43 @@ bool ct_tally_slow(DeflateState& s) {
     return s.last_lit == kLitBufSize - 1 || s.last_dist == kDistBufSize;
 }
 
-void ct_count_runs(DeflateState& s, const CtNode* tree, int max_code) {
+void ct_count_runs(DeflateState& s, CtTreeDesc& desc) {
+    CtNode* const tree = desc.dyn_tree;
+    // A run's symbols take consecutive codes of their length.
+    const auto give_codes = [tree, &desc](int first, int end, int length) {
+        if (length == 0) {
+            return;
+        }
+        std::uint32_t code = desc.next_code[length];
+        for (int n = first; n < end; ++n) {
+            tree[n].fc = static_cast<std::uint16_t>(ct_bit_reverse(code++, length));
+        }
+        desc.next_code[length] = code;
+    };
     const auto add = [&s](int code, int extra) {
         ++s.bl_tree[code].fc;
         s.header_codes[s.header_code_count] = static_cast<std::uint8_t>(code);
         s.header_extras[s.header_code_count] = static_cast<std::uint8_t>(extra);
         ++s.header_code_count;
     };
-    walk_runs(tree, max_code, [&add](int curlen, int count, int prevlen, int min_count) {
-        if (count < min_count) {
-            do {
-                add(curlen, 0);
-            } while (--count != 0);
-        } else if (curlen != 0) {
-            if (curlen != prevlen) {
-                add(curlen, 0);
-                --count;
-            }
-            add(kRep3To6, count - 3);
-        } else if (count <= 10) {
-            add(kRepZ3To10, count - 3);
-        } else {
-            add(kRepZ11To138, count - 11);
-        }
-    });
+    walk_runs(tree, desc.max_code, give_codes,
+              [&add](int curlen, int count, int prevlen, int min_count) {
+                  if (count < min_count) {
+                      do {
+                          add(curlen, 0);
+                      } while (--count != 0);
+                  } else if (curlen != 0) {
+                      if (curlen != prevlen) {
+                          add(curlen, 0);
+                          --count;
+                      }
+                      add(kRep3To6, count - 3);
+                  } else if (count <= 10) {
+                      add(kRepZ3To10, count - 3);
+                  } else {
+                      add(kRepZ11To138, count - 11);
+                  }
+              });
 }
 
 void ct_emit_runs(DeflateState& s) {
@@ -190,8 +206,8 @@ void ct_emit_runs(DeflateState& s) {
 
 int ct_build_lengths_tree(DeflateState& s) {
     s.header_code_count = 0;
-    ct_count_runs(s, s.dyn_ltree, s.l_desc.max_code);
-    ct_count_runs(s, s.dyn_dtree, s.d_desc.max_code);
+    ct_count_runs(s, s.l_desc);
+    ct_count_runs(s, s.d_desc);
     ct_build_lengths(s, s.bl_desc);
     int max_blindex = kBlCodes - 1;
     for (; max_blindex >= 3; --max_blindex) {
@@ -275,7 +291,8 @@ std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint3
     const std::uint32_t eof = final ? 1 : 0;
     s.flag_buf[s.last_flags] = static_cast<std::uint8_t>(s.flags);
 
-    // Codes are given only to the trees of a block sent with them.
+    // The literal and distance codes are given as their runs are counted;
+    // the code-length tree's only to a block sent with it.
     ct_build_lengths(s, s.l_desc);
     ct_build_lengths(s, s.d_desc);
     const int max_blindex = ct_build_lengths_tree(s);
@@ -296,8 +313,6 @@ std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint3
         ct_emit_symbols(s, s.static_ltree, s.static_dtree);
         add_compressed_bits(s, s.static_len + 3);
     } else {
-        ct_assign_codes(s.l_desc);
-        ct_assign_codes(s.d_desc);
         ct_assign_codes(s.bl_desc);
         ct_put_bits(s, (kDynamicTrees << 1) + eof, 3);
         ct_emit_header(s, s.l_desc.max_code + 1, s.d_desc.max_code + 1, max_blindex + 1);

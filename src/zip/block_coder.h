@@ -57,10 +57,11 @@ inline bool ct_tally(DeflateState& s, std::uint32_t distance, std::uint32_t valu
            s.last_dist == deflate_limits::kDistBufSize;
 }
 
-/* Counts (for the code-length tree) the runs of code lengths of tree's
-   symbols 0..max_code, and appends the codes that send them, with their
-   extra bits, to the state's header codes. */
-void ct_count_runs(DeflateState& s, const CtNode* tree, int max_code);
+/* Counts (for the code-length tree) the runs of code lengths of desc's
+   symbols 0..max_code after ct_build_lengths, appends the codes that send
+   them, with their extra bits, to the state's header codes, and gives the
+   symbols their codes in the same pass (as ct_assign_codes). */
+void ct_count_runs(DeflateState& s, CtTreeDesc& desc);
 
 /* Sends the header codes that ct_count_runs recorded, with the code-length
    codes. Checks each repeat of the previous length is of 3..6 (" 3_6?"). */
