@@ -104,6 +104,28 @@ GW_FORCE_INLINE std::uint32_t equal_prefix16(const std::uint8_t* a, const std::u
 #endif
 }
 
+/* Clears the high 16 bits of each of the four 32-bit records at p
+   (little-endian, unaligned) and returns a mask of those whose low 16 bits
+   are not 0: bit i for record i. */
+GW_FORCE_INLINE std::uint32_t keep_low16_of4(void* p) {
+#if GW_HAVE_SSE2
+    __m128i* const lane = static_cast<__m128i*>(p);
+    const __m128i low = _mm_and_si128(_mm_loadu_si128(lane), _mm_set1_epi32(0xFFFF));
+    _mm_storeu_si128(lane, low);
+    const __m128i zero = _mm_cmpeq_epi32(low, _mm_setzero_si128());
+    return static_cast<std::uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(zero))) ^ 0xFu;
+#else
+    std::uint8_t* const bytes = static_cast<std::uint8_t*>(p);
+    std::uint32_t mask = 0;
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        bytes[4 * i + 2] = 0;
+        bytes[4 * i + 3] = 0;
+        mask |= static_cast<std::uint32_t>((bytes[4 * i] | bytes[4 * i + 1]) != 0) << i;
+    }
+    return mask;
+#endif
+}
+
 /* The move of window positions when the window slides by 32 KiB: each of
    the count 16-bit values becomes v >= 32768 ? v - 32768 : 0. count is a
    multiple of 8 and values 16-byte aligned. */

@@ -196,14 +196,26 @@ void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
 
     std::uint32_t heap[2 * kLCodes + 2];
     int len = 0;
-    for (int n = 0; n < elems; ++n) {
+    // Four symbols a test: most of an alphabet is often unused. Every
+    // length is cleared; a used symbol's becomes its parent below.
+    int n = 0;
+    for (; n + 4 <= elems; n += 4) {
+        std::uint32_t used = cpu::keep_low16_of4(tree + n);
+        while (used != 0) {
+            const int symbol = n + static_cast<int>(cpu::ctz32(used));
+            used &= used - 1;
+            heap[++len] = static_cast<std::uint32_t>(tree[symbol].fc) << kFreqShift |
+                          static_cast<std::uint32_t>(symbol);
+            max_code = symbol;
+        }
+    }
+    for (; n < elems; ++n) {
         if (tree[n].fc != 0) {
             heap[++len] = static_cast<std::uint32_t>(tree[n].fc) << kFreqShift |
                           static_cast<std::uint32_t>(n);
             max_code = n;
-        } else {
-            tree[n].dl = 0;
         }
+        tree[n].dl = 0;
     }
     // A code needs two symbols even when fewer are used.
     while (len < 2) {
