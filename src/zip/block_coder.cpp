@@ -119,11 +119,7 @@ void ct_reset_block(DeflateState& s) {
     s.dyn_ltree[kEndBlock].fc = 1;
     s.opt_len = 0;
     s.static_len = 0;
-    s.last_lit = 0;
-    s.last_dist = 0;
-    s.last_flags = 0;
-    s.flags = 0;
-    s.flag_bit = 1;
+    s.symbols = SymbolCounts{};
 }
 
 void ct_init(DeflateState& s) {
@@ -140,16 +136,16 @@ void ct_init(DeflateState& s) {
 }
 
 bool ct_tally_slow(DeflateState& s) {
-    std::uint32_t out_length = s.last_lit * 8;
+    std::uint32_t out_length = s.symbols.last_lit * 8;
     const std::uint32_t in_length = static_cast<std::uint32_t>(s.strstart - s.block_start);
     for (int dcode = 0; dcode < kDCodes; ++dcode) {
         out_length += s.dyn_dtree[dcode].fc * (5u + kExtraDistBits[dcode]);
     }
     out_length >>= 3;
-    if (s.last_dist < s.last_lit / 2 && out_length < in_length / 2) {
+    if (s.symbols.last_dist < s.symbols.last_lit / 2 && out_length < in_length / 2) {
         return true;
     }
-    return s.last_lit == kLitBufSize - 1 || s.last_dist == kDistBufSize;
+    return s.symbols.last_lit == kLitBufSize - 1 || s.symbols.last_dist == kDistBufSize;
 }
 
 void ct_count_runs(DeflateState& s, CtTreeDesc& desc) {
@@ -237,7 +233,7 @@ void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) 
     std::uint32_t dx = 0;
     std::uint32_t fx = 0;
     std::uint32_t flag = 0;
-    const std::uint32_t last_lit = s.last_lit;
+    const std::uint32_t last_lit = s.symbols.last_lit;
     for (std::uint32_t lx = 0; lx < last_lit; ++lx) {
         if ((lx & 7) == 0) {
             flag = s.flag_buf[fx++];
@@ -289,7 +285,7 @@ void ct_emit_symbols(DeflateState& s, const CtNode* ltree, const CtNode* dtree) 
 std::uint32_t ct_end_block(DeflateState& s, const std::uint8_t* data, std::uint32_t stored_length,
                            bool final) {
     const std::uint32_t eof = final ? 1 : 0;
-    s.flag_buf[s.last_flags] = static_cast<std::uint8_t>(s.flags);
+    s.flag_buf[s.symbols.last_flags] = static_cast<std::uint8_t>(s.symbols.flags);
 
     // The literal and distance codes are given as their runs are counted;
     // the code-length tree's only to a block sent with it.

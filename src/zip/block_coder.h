@@ -26,36 +26,75 @@ inline std::uint32_t ct_dist_code(const DeflateState& s, std::uint32_t dist) {
 bool ct_tally_slow(DeflateState& s);
 
 /* Records a literal (distance 0, value = the byte) or a match (distance
-   1..32,506, value = length - 3); checks the match ("ct_tally: bad match").
-   Returns true when the block should end now: early (see ct_tally_slow) or
-   when the symbol buffers are full. */
-inline bool ct_tally(DeflateState& s, std::uint32_t distance, std::uint32_t value) {
-    s.l_buf[s.last_lit++] = static_cast<std::uint8_t>(value);
+   1..32,506, value = length - 3) with the counters c: the state's own, or a
+   hot loop's copy of them. Checks the match ("ct_tally: bad match"). Returns
+   true when ct_tally_slow's test is due; it reads the state's counters. */
+inline bool ct_record(DeflateState& s, SymbolCounts& c, std::uint32_t distance,
+                      std::uint32_t value) {
+    s.l_buf[c.last_lit++] = static_cast<std::uint8_t>(value);
     if (distance == 0) {
         ++s.dyn_ltree[value & 0xFF].fc;
     } else {
         const std::uint32_t d = distance - 1;
-        deflate_check(s,
-                      d < deflate_limits::kMaxDist && value <= 255 &&
-                          ct_dist_code(s, d & 0x7FFF) < deflate_limits::kDCodes,
-                      "ct_tally: bad match");
+        const std::uint32_t dcode = ct_dist_code(s, d & 0x7FFF);
+        deflate_check(
+            s, d < deflate_limits::kMaxDist && value <= 255 && dcode < deflate_limits::kDCodes,
+            "ct_tally: bad match");
         ++s.dyn_ltree[s.length_code[value & 0xFF] + deflate_limits::kLiterals + 1].fc;
-        ++s.dyn_dtree[ct_dist_code(s, d & 0x7FFF)].fc;
-        s.d_buf[s.last_dist++] = static_cast<std::uint16_t>(d);
-        s.flags |= s.flag_bit;
+        ++s.dyn_dtree[dcode].fc;
+        s.d_buf[c.last_dist++] = static_cast<std::uint16_t>(d);
+        c.flags |= c.flag_bit;
     }
-    s.flag_bit <<= 1;
-    if ((s.last_lit & 7) == 0) {
-        s.flag_buf[s.last_flags++] = static_cast<std::uint8_t>(s.flags);
-        s.flags = 0;
-        s.flag_bit = 1;
-        if ((s.last_lit & 0xFFF) == 0 && s.level > 2) {
-            return ct_tally_slow(s);
-        }
+    c.flag_bit <<= 1;
+    if ((c.last_lit & 7) != 0) {
+        return false;
     }
-    return s.last_lit == deflate_limits::kLitBufSize - 1 ||
-           s.last_dist == deflate_limits::kDistBufSize;
+    s.flag_buf[c.last_flags++] = static_cast<std::uint8_t>(c.flags);
+    c.flags = 0;
+    c.flag_bit = 1;
+    return (c.last_lit & 0xFFF) == 0 && s.level > 2;
 }
+
+/* Whether the symbol buffers are full. */
+inline bool ct_buffers_full(const SymbolCounts& c) {
+    return c.last_lit == deflate_limits::kLitBufSize - 1 ||
+           c.last_dist == deflate_limits::kDistBufSize;
+}
+
+/* Records a symbol (see ct_record). Returns true when the block should end
+   now: early (see ct_tally_slow) or when the symbol buffers are full. */
+inline bool ct_tally(DeflateState& s, std::uint32_t distance, std::uint32_t value) {
+    if (ct_record(s, s.symbols, distance, value)) {
+        return ct_tally_slow(s);
+    }
+    return ct_buffers_full(s.symbols);
+}
+
+/* ct_tally with the counters held in locals for a hot loop, so that they
+   stay in registers while symbols are stored: store hands them back to the
+   state, which must happen before anything else reads or records symbols,
+   and load takes them again after. */
+class SymbolTally {
+public:
+    explicit SymbolTally(DeflateState& s) : s_(s), counts_(s.symbols) {}
+
+    bool tally(std::uint32_t distance, std::uint32_t value) {
+        if (ct_record(s_, counts_, distance, value)) {
+            store();
+            const bool early = ct_tally_slow(s_);
+            load();
+            return early;
+        }
+        return ct_buffers_full(counts_);
+    }
+
+    void store() { s_.symbols = counts_; }
+    void load() { counts_ = s_.symbols; }
+
+private:
+    DeflateState& s_;
+    SymbolCounts counts_;
+};
 
 /* Counts (for the code-length tree) the runs of code lengths of desc's
    symbols 0..max_code after ct_build_lengths, appends the codes that send

@@ -71,6 +71,15 @@ struct CtTreeDesc {
     std::uint32_t next_code[deflate_limits::kMaxBits + 1] = {};
 };
 
+// Where the block's symbols have got to in the symbol buffers.
+struct SymbolCounts {
+    std::uint32_t last_lit = 0;   // symbols
+    std::uint32_t last_dist = 0;  // matches
+    std::uint32_t last_flags = 0; // whole flag bytes
+    std::uint32_t flags = 0;      // flag byte being filled
+    std::uint32_t flag_bit = 1;   // bit for the next symbol
+};
+
 // What an entry starts from afresh: positions, counters and the bit writer.
 // Everything else in DeflateState is either fixed, reset by ct_init or
 // written before it is read, so one state can serve entry after entry (see
@@ -101,11 +110,7 @@ struct DeflateEntryState {
     bool output_lost = false; // bytes that could not be placed in the sink
 
     // ---- block coder ----
-    std::uint32_t last_lit = 0;
-    std::uint32_t last_dist = 0;
-    std::uint32_t last_flags = 0;
-    std::uint32_t flags = 0;    // flag byte being filled
-    std::uint32_t flag_bit = 1; // bit for the next symbol
+    SymbolCounts symbols;
     std::uint32_t opt_len = 0;
     std::uint32_t static_len = 0;
     std::uint32_t compressed_bytes = 0;

@@ -594,15 +594,18 @@ std::uint32_t run_lazy_short(DeflateState& s) {
         s.head[ins_h] = static_cast<std::uint16_t>(pos);
         return head;
     };
+    SymbolTally symbols(s);
     // ct_tally's early end looks at the position.
     const auto tally = [&](std::uint32_t distance, std::uint32_t value) {
         s.strstart = strstart;
-        return ct_tally(s, distance, value);
+        return symbols.tally(distance, value);
     };
     const auto flush_block = [&]() {
+        symbols.store();
         s.strstart = strstart;
         end_block(s, false);
         s.block_start = strstart;
+        symbols.load();
     };
 
     while (lookahead != 0) {
@@ -684,6 +687,7 @@ std::uint32_t run_lazy_short(DeflateState& s) {
     if (match_available) {
         tally(0, window[strstart - 1]);
     }
+    symbols.store();
     s.strstart = strstart;
     s.lookahead = lookahead;
     s.match_start = match_start;
