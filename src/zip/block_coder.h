@@ -106,14 +106,16 @@ void ct_count_runs(DeflateState& s, CtTreeDesc& desc);
    codes. Checks each repeat of the previous length is of 3..6 (" 3_6?"). */
 void ct_emit_runs(DeflateState& s);
 
-/* Counts the runs of both trees, builds the code-length tree's lengths
-   (ct_build_lengths) and returns the last index in the code-length order
+/* Counts the runs of both trees and gives their symbols codes
+   (ct_count_runs), builds the code-length tree's lengths (ct_build_lengths)
+   and returns the last index in the code-length order
    whose code length is sent (at least 3); adds the header's size to the
    optimal length. */
 int ct_build_lengths_tree(DeflateState& s);
 
-/* Sends the dynamic block header for the given code counts. Checks "not enough
-   codes" and "too many codes". */
+/* Sends the dynamic block header for the given code counts, which are those
+   whose runs ct_build_lengths_tree counted (max_code + 1 of the literal and
+   distance trees). Checks "not enough codes" and "too many codes". */
 void ct_emit_header(DeflateState& s, int lcodes, int dcodes, int blcodes);
 
 /* Sends the buffered symbols with ltree and dtree, then the end-of-block

@@ -15,7 +15,8 @@ std::uint32_t ct_bit_reverse(std::uint32_t code, int length);
    two codes of length 1. The nodes are paired from a heap in which node a is
    smaller than node b when its frequency is lower, or equal with a depth not
    above b's; of two smaller children the right one is taken when it is
-   smaller. The frequencies stay until ct_assign_codes. */
+   smaller. The frequencies stay until the codes are given (ct_assign_codes,
+   or ct_count_runs for the literal and distance trees). */
 void ct_build_lengths(DeflateState& s, CtTreeDesc& desc);
 
 /* Replaces the frequency of every symbol 0..max_code of desc's tree that has

@@ -568,8 +568,8 @@ std::uint32_t run_lazy(DeflateState& s) {
 // lives in locals: kept in the state, every symbol stored would make the
 // compiler load it again.
 std::uint32_t run_lazy_short(DeflateState& s) {
-    // Tables addressed from the state, not from pointers of their own: the
-    // walk then holds one register less.
+    // The heads and links are addressed from the state, not from pointers
+    // of their own: the walk then holds one register less.
     const std::uint8_t* const window = s.window;
     const std::uint32_t base = s.base;
     const std::uint32_t max_lazy = s.max_lazy;
