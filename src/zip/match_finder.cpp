@@ -294,6 +294,18 @@ struct Search {
         return static_cast<std::uint32_t>(cpu::load16(end_base + cand) == scan_end);
     }
 
+    // may_beat's bytes as one word: the first two, and above them the two
+    // that would end a better match; a candidate passes when its word is
+    // the scan's (test_word).
+    GW_FORCE_INLINE std::uint32_t word_at(std::uint32_t cand) const {
+        return cpu::load16(window + cand) | static_cast<std::uint32_t>(cpu::load16(end_base + cand))
+                                                << 16;
+    }
+
+    GW_FORCE_INLINE std::uint32_t test_word() const {
+        return scan_start | static_cast<std::uint32_t>(scan_end) << 16;
+    }
+
     // Measures a candidate that passed the test; returns true when the walk
     // is to stop (a match of stop_len).
     GW_FORCE_INLINE bool measure(std::uint32_t cand) {
@@ -645,7 +657,16 @@ std::uint32_t run_lazy_short(DeflateState& s) {
             search.end_base = window + prev_length - 1;
             std::uint32_t chain_length = prev_length >= good_match ? max_chain >> 2 : max_chain;
             std::uint32_t candidate = hash_head;
-            while (!search.visit(candidate)) {
+            // may_beat's four bytes compared as one word, which holds one
+            // register less through the walk.
+            std::uint32_t wanted = search.test_word();
+            for (;;) {
+                if (search.word_at(candidate) == wanted) {
+                    if (search.measure(candidate)) {
+                        break;
+                    }
+                    wanted = search.test_word();
+                }
                 candidate = s.links[candidate & kLinkMask].next;
                 if (candidate == 0 || --chain_length == 0) {
                     break;
