@@ -232,48 +232,49 @@ void ct_build_lengths(DeflateState& s, CtTreeDesc& desc) {
     for (int n = len / 2; n >= 1; --n) {
         sift_down(heap, len, n);
     }
-    int levels = 0; // below the root: the heap's depth
-    while ((2 << levels) <= len) {
-        ++levels;
-    }
     // Nodes leave the heap into the sorted area, filled downward, where
     // ct_limit_lengths finds every parent before its children.
+    int sorted = kHeapSize;
+    std::uint32_t node = static_cast<std::uint32_t>(elems);
+    // Pairs the two smallest, n and m, under a new node; returns its entry.
+    const auto pair = [&](std::uint32_t n, std::uint32_t m) {
+        s.heap[--sorted] = static_cast<int>(n & kNodeMask);
+        s.heap[--sorted] = static_cast<int>(m & kNodeMask);
+        const std::uint32_t freq = ((n >> kFreqShift) + (m >> kFreqShift)) & 0xFFFF;
+        const std::uint32_t depth = std::max(n & ~kNodeMask & 0xFFFF, m & ~kNodeMask & 0xFFFF);
+        tree[n & kNodeMask].dl = tree[m & kNodeMask].dl = static_cast<std::uint16_t>(node);
+        return freq << kFreqShift | (depth + (1u << kDepthShift)) | node++;
+    };
     // Each merge makes two sifts from the root: the last entry's, after the
     // smallest left, and the new node's, after the next smallest left. With
     // registers to spare (64-bit builds) the second follows the first a
     // level behind, where the first has written its final values, so that
     // their chains of loads overlap; 32-bit builds run one after the other.
     constexpr bool kOverlapSifts = sizeof(void*) == 8;
-    int sorted = kHeapSize;
-    std::uint32_t node = static_cast<std::uint32_t>(elems);
+    int levels = 0; // below the root: the heap's depth
+    while (kOverlapSifts && (2 << levels) <= len) {
+        ++levels;
+    }
     do {
         const std::uint32_t n = heap[1];
-        Sift last{heap[len], 1, false};
+        const std::uint32_t last_entry = heap[len];
         heap[len--] = kPastHeap;
-        if ((1 << levels) > len) {
-            --levels;
-        }
         if constexpr (kOverlapSifts) {
+            if ((1 << levels) > len) {
+                --levels;
+            }
+            Sift last{last_entry, 1, false};
             last.step(heap);
-        } else {
-            heap[1] = last.v;
-            sift_down(heap, len, 1);
-        }
-        const std::uint32_t m = heap[1];
-        s.heap[--sorted] = static_cast<int>(n & kNodeMask);
-        s.heap[--sorted] = static_cast<int>(m & kNodeMask);
-        const std::uint32_t freq = ((n >> kFreqShift) + (m >> kFreqShift)) & 0xFFFF;
-        const std::uint32_t depth = std::max(n & ~kNodeMask & 0xFFFF, m & ~kNodeMask & 0xFFFF);
-        tree[n & kNodeMask].dl = tree[m & kNodeMask].dl = static_cast<std::uint16_t>(node);
-        Sift merged{freq << kFreqShift | (depth + (1u << kDepthShift)) | node++, 1, false};
-        if constexpr (kOverlapSifts) {
+            Sift merged{pair(n, heap[1]), 1, false};
             for (int level = 1; level <= levels; ++level) {
                 last.step(heap);
                 merged.step(heap);
             }
             merged.step(heap);
         } else {
-            heap[1] = merged.v;
+            heap[1] = last_entry;
+            sift_down(heap, len, 1);
+            heap[1] = pair(n, heap[1]);
             sift_down(heap, len, 1);
         }
     } while (len >= 2);
