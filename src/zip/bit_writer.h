@@ -5,6 +5,8 @@
 
 #include "zip/deflate_state.h"
 
+#include <type_traits>
+
 /* Slow path of the writer: places count bytes (at most 8) into the sink,
    flushing it first when they do not fit; bytes that still do not fit are
    dropped and mark the output as lost (in-memory mode also records the check
@@ -58,11 +60,15 @@ inline void ct_put_bits(DeflateState& s, std::uint32_t value, std::uint32_t leng
 
 /* The gatherer's pending bits held in locals for a hot loop, so that they
    stay in registers while bytes go to the sink: put and send behave as
-   ct_put_bits and ct_send; store hands the bits back to the state, which
-   must happen before anything else writes bits. */
+   ct_put_bits and ct_send; store hands the bits back to
+   the state, which must happen before anything else writes bits. The state
+   never holds 32 pending bits between calls (ct_send stores each full word),
+   so 32-bit targets gather in one 32-bit word: a 64-bit buffer takes them
+   two registers and a three-step shift per code. */
 class BitGatherer {
 public:
-    explicit BitGatherer(DeflateState& s) : s_(s), buf_(s.bit_buf), valid_(s.bit_valid) {}
+    explicit BitGatherer(DeflateState& s)
+        : s_(s), buf_(static_cast<Word>(s.bit_buf)), valid_(s.bit_valid) {}
 
     void put(std::uint32_t value, std::uint32_t length) {
         check(length);
@@ -75,13 +81,26 @@ public:
     }
 
     void send(std::uint32_t value, std::uint32_t length) {
-        buf_ |= static_cast<std::uint64_t>(value) << valid_;
-        valid_ += length;
-        if (valid_ >= 32) {
-            const std::uint32_t v = static_cast<std::uint32_t>(buf_);
-            buf_ >>= 32;
-            valid_ -= 32;
-            ct_store32(s_, v);
+        if constexpr (kWide) {
+            buf_ |= static_cast<Word>(value) << valid_;
+            valid_ += length;
+            if (valid_ >= 32) {
+                const std::uint32_t v = static_cast<std::uint32_t>(buf_);
+                buf_ >>= 32;
+                valid_ -= 32;
+                ct_store32(s_, v);
+            }
+        } else {
+            const std::uint32_t total = valid_ + length;
+            buf_ |= value << valid_;
+            if (total >= 32) {
+                ct_store32(s_, buf_);
+                // The bits that did not fit; two shifts, as valid_ may be 0.
+                buf_ = value >> (31 - valid_) >> 1;
+                valid_ = total - 32;
+            } else {
+                valid_ = total;
+            }
         }
     }
 
@@ -91,8 +110,11 @@ public:
     }
 
 private:
+    static constexpr bool kWide = sizeof(void*) == 8;
+    using Word = std::conditional_t<kWide, std::uint64_t, std::uint32_t>;
+
     DeflateState& s_;
-    std::uint64_t buf_;
+    Word buf_;
     std::uint32_t valid_;
 };
 

@@ -188,16 +188,18 @@ void ct_count_runs(DeflateState& s, CtTreeDesc& desc) {
 }
 
 void ct_emit_runs(DeflateState& s) {
+    BitGatherer out(s);
     for (std::uint32_t n = 0; n < s.header_code_count; ++n) {
         const int code = s.header_codes[n];
         const std::uint32_t extra = s.header_extras[n];
         deflate_check(s, code != kRep3To6 || extra <= 3, " 3_6?");
         // A code and its extra bits in one piece (at most 14 bits).
         const CtNode sent = s.bl_tree[code];
-        deflate_check(s, sent.dl >= 1 && sent.dl <= 15, "invalid length");
-        ct_send(s, sent.fc | extra << sent.dl,
-                sent.dl + static_cast<std::uint32_t>(kExtraBlBits[code]));
+        out.check(sent.dl);
+        out.send(sent.fc | extra << sent.dl,
+                 sent.dl + static_cast<std::uint32_t>(kExtraBlBits[code]));
     }
+    out.store();
 }
 
 int ct_build_lengths_tree(DeflateState& s) {
