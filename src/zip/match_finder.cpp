@@ -223,8 +223,10 @@ void lz_start(DeflateState& s, int level, std::uint16_t& flags, DeflateRead read
     } else {
         // A short entry starts past every position the heads still hold, so
         // that none of them is a candidate and no entry needs to clear them.
-        // Past the window's middle the heads are cleared and it starts at 0.
-        if (s.head_floor + s.lookahead > kSlidePoint - kMinLookahead) {
+        // Past the window's first half the heads are cleared and it starts
+        // at 0: its positions stay below kWindowSize, each its own link slot,
+        // which spares the walk a mask on every step (see run_lazy_short).
+        if (s.head_floor + s.lookahead > kWindowSize) {
             std::memset(s.head, 0, sizeof s.head);
             s.head_floor = 0;
         }
@@ -576,7 +578,8 @@ std::uint32_t run_lazy(DeflateState& s) {
 // The lazy loop of an entry without keyed chains: one known whole and at
 // most 4 KiB long (see lz_start). Its positions lie between base and
 // base + 4 KiB, so every candidate is within reach, no three-byte match is too
-// far, the window needs no refill, and the only chain end is 0. Its state
+// far, the window needs no refill, and the only chain end is 0; they also lie
+// below kWindowSize, so a position indexes its links unmasked. Its state
 // lives in locals: kept in the state, every symbol stored would make the
 // compiler load it again.
 std::uint32_t run_lazy_short(DeflateState& s) {
@@ -602,7 +605,7 @@ std::uint32_t run_lazy_short(DeflateState& s) {
         // mask: as a branch it would guess wrong at every other new string.
         const std::uint32_t stored = s.head[ins_h];
         const std::uint32_t head = stored & (0u - static_cast<std::uint32_t>(stored > base));
-        s.links[pos & kLinkMask].next = static_cast<std::uint16_t>(head);
+        s.links[pos].next = static_cast<std::uint16_t>(head);
         s.head[ins_h] = static_cast<std::uint16_t>(pos);
         return head;
     };
@@ -667,7 +670,7 @@ std::uint32_t run_lazy_short(DeflateState& s) {
                     }
                     wanted = search.test_word();
                 }
-                candidate = s.links[candidate & kLinkMask].next;
+                candidate = s.links[candidate].next;
                 if (candidate == 0 || --chain_length == 0) {
                     break;
                 }

@@ -90,8 +90,8 @@ TEST(DeflateStateReuse, EntriesWithAndWithoutKeyedChainsFollowEachOther) {
 TEST(DeflateStateReuse, LongRunsOfShortEntriesNeverSeeEachOther) {
     // Entries without keyed chains start one after another in the window,
     // past the positions that the heads still hold, and the heads are
-    // cleared where the window would run out: a run of them crosses that
-    // point several times, with other sizes and levels, and an entry with
+    // cleared where the positions would pass the link table: a run of them
+    // crosses that point many times, with other sizes and levels, and an entry with
     // keyed chains, between.
     const std::size_t plain = deflate_limits::kPlainChainsUpTo;
     const std::size_t sizes[] = {plain, 1, 700, 3, plain - 1, 2500, 0, 2, plain};
