@@ -60,11 +60,11 @@ inline void ct_put_bits(DeflateState& s, std::uint32_t value, std::uint32_t leng
 
 /* The gatherer's pending bits held in locals for a hot loop, so that they
    stay in registers while bytes go to the sink: put and send behave as
-   ct_put_bits and ct_send; store hands the bits back to
-   the state, which must happen before anything else writes bits. The state
-   never holds 32 pending bits between calls (ct_send stores each full word),
-   so 32-bit targets gather in one 32-bit word: a 64-bit buffer takes them
-   two registers and a three-step shift per code. */
+   ct_put_bits and ct_send; store hands the bits back to the state, which
+   must happen before anything else writes bits. The state never holds 32
+   pending bits between calls (ct_send stores each full word), so 32-bit
+   targets gather in one 32-bit word: a 64-bit buffer takes them two
+   registers and a three-step shift per code. */
 class BitGatherer {
 public:
     explicit BitGatherer(DeflateState& s)

@@ -733,7 +733,7 @@ template <bool kKeyed> std::uint32_t run_greedy(DeflateState& s) {
             if (s.nice_match > s.lookahead) {
                 s.nice_match = s.lookahead;
             }
-            match_length = kKeyed ? lz_match(s, hash_head) : find_match<false>(s, hash_head);
+            match_length = find_match<kKeyed>(s, hash_head);
             if (match_length > s.lookahead) {
                 match_length = s.lookahead;
             }
